@@ -1,0 +1,145 @@
+// The argument stack and the call stack.
+//
+// A call marks a frame, which makes the current top its arguments base (its
+// result slot); the arguments are pushed from there; the call leaves its
+// result in the base cell and unwinding drops everything above it. Both
+// stacks live in fixed buffers, so pointers into them stay valid.
+#pragma once
+#include <cstdint>
+#include "runtime/cell.h"
+#include "runtime/errors.h"
+
+namespace zel {
+
+// A call-stack entry of five 32-bit words. Positions are cell indices from
+// the bottom of the argument stack.
+struct CallFrame {
+    uint32_t header;     // bits 8-23 symbol, 24-27 type, 28 body flag, 31 interpreter flag
+    uint32_t prev_base;  // arguments base in force before the frame was marked
+    Node ctx;            // context of the word naming the call (caller's context)
+    Node fctx;           // the function's context (function frames), else 0
+    uint32_t saved;      // the function context's values word saved at marking
+};
+static_assert(sizeof(CallFrame) == 20);
+
+// Frame type codes (header bits 24-31 as marked).
+enum FrameType : uint32_t {
+    FRAME_FUNC = 0x01,
+    FRAME_NATIVE = 0x02,
+    FRAME_TRY = 0x04,
+    FRAME_TRY_ALL = 0x05,  // barrier: every unroll stops here
+    FRAME_CATCH = 0x06,
+    FRAME_LOOP = 0x08,
+    FRAME_FUNC_BODY = 0x12,
+    FRAME_INTERP_FUNC = 0x81,
+    FRAME_INTERP_NATIVE = 0x82,
+    FRAME_INTERP_EVAL = 0x87,
+};
+constexpr uint32_t FRAME_BODY_FLAG = 1u << 28;
+constexpr uint32_t FRAME_INTERP_FLAG = 1u << 31;
+
+constexpr uint32_t ARGUMENT_STACK_CELLS = 20000;
+constexpr uint32_t CALL_STACK_CELLS = 15000;
+constexpr uint32_t CALL_STACK_FRAMES = 12000;  // 15,000 cells hold 12,000 frames of 20 bytes
+
+namespace stack {
+
+extern Cell* arguments;  // base of the current call (its result slot)
+extern Cell* bottom;
+extern Cell* top;        // next free cell
+extern Cell* args_end;
+extern CallFrame* call_begin;
+extern CallFrame* call_top;  // next free frame
+extern CallFrame* call_end;
+
+// Sets the bounds from the argument and call stack buffers.
+void init(Node argument_block, Node call_block);
+// Symbols of the frame names that reports skip (<body>, <anon>).
+void set_hidden_symbols(uint32_t body_symbol, uint32_t anon_symbol);
+
+[[noreturn]] void overflow(int cells_back);
+
+inline Cell* push(const Cell* c) {
+    if (top >= args_end) overflow(5);
+    *top = *c;
+    return top++;
+}
+inline Cell* push_new() {
+    if (top >= args_end) overflow(5);
+    return top++;
+}
+inline void pop(uint32_t n) { top = static_cast<uint32_t>(top - bottom) > n ? top - n : bottom; }
+// The last pushed cell (the bottom when the stack is empty).
+inline Cell* top_cell() { return top > bottom ? top - 1 : bottom; }
+inline uint32_t top_type() { return cell::type(top_cell()); }
+inline uint32_t index_of(const Cell* c) { return static_cast<uint32_t>(c - bottom); }
+inline Cell* at(uint32_t index) { return bottom + index; }
+inline Cell* arg(uint32_t i) { return arguments + i; }
+
+inline Cell* reset() { return top = arguments; }
+inline void keep() { top = arguments + 1; }
+inline void set_last(const Cell* c) { copy_cell(c, arguments); }
+inline void set_last_keep(const Cell* c) {
+    top = arguments + 1;
+    copy_cell(c, arguments);
+}
+void set_last_top();
+inline void set_call_top(CallFrame* f) { call_top = f; }
+
+// Marking frames.
+void mark_frame(uint32_t symbol, Node word_ctx, uint32_t type);
+inline void mark_frame(const Cell* word, uint32_t type) { mark_frame(word->w2, word->w1, type); }
+inline void mark_native(const Cell* word) { mark_frame(word, FRAME_NATIVE); }
+inline void mark_try(const Cell* word) { mark_frame(word, FRAME_TRY); }
+inline void mark_try_all(const Cell* word) { mark_frame(word, FRAME_TRY_ALL); }
+inline void mark_catch(const Cell* word) { mark_frame(word, FRAME_CATCH); }
+inline void mark_loop(const Cell* word) { mark_frame(word, FRAME_LOOP); }
+inline void mark_interp_eval(const Cell* word) { mark_frame(word, FRAME_INTERP_EVAL); }
+inline void mark_interp_native(const Cell* word) { mark_frame(word, FRAME_INTERP_NATIVE); }
+inline void mark_interp_func(const Cell* word) { mark_frame(word, FRAME_INTERP_FUNC); }
+void mark_func(const Cell* word, Node fctx);
+void mark_func_body(const Cell* word, Node fctx);
+
+inline uint32_t frame_type(const CallFrame* f) { return f->header >> 24; }
+inline uint32_t frame_symbol(const CallFrame* f) { return (f->header >> 8) & 0xFFFF; }
+inline CallFrame* top_frame() { return call_top - 1; }
+void set_body_flag(bool flag);
+void set_interp_flag();
+uint32_t set_caller_body_flag();
+inline uint32_t clear_body_flag(uint32_t header) { return header & ~FRAME_BODY_FLAG; }
+bool is_eval(CallFrame* from, bool just_one);
+// The arguments base that was in force while `f` was the top frame.
+Cell* base_of(const CallFrame* f);
+uint32_t depth();
+
+// Popping frames.
+void pop_frame();
+void unwind();
+void unwind_restore();
+void unwind_restore_reset();
+void unwind_restore_last();
+void unwind_last();
+void unwind_reset();
+
+// Unrolling to a frame of a type (or a barrier, or the call begin).
+void unroll(uint32_t type, bool keep);
+void unroll_last(uint32_t type);
+inline void unroll_loop(bool keep) { unroll(FRAME_LOOP, keep); }
+
+// Non-local exits. Each ends by throwing its code (or raising the matching
+// throw-class error when nothing can take it).
+[[noreturn]] void throw_error(const Cell* error);
+[[noreturn]] void unroll_loop_exit(bool keep_value, int kind);  // kind 0 break, 1 continue
+[[noreturn]] void unroll_func_exit(bool with_value);
+[[noreturn]] void unroll_throw(uint32_t code);
+
+// Where an uncaught error goes: printed, then the process ends with -2.
+// The console replaces the printer; tests replace the whole exit.
+using UncaughtHandler = void (*)(const Cell* error);
+void set_uncaught_handler(UncaughtHandler h);
+
+// Frame position saved by a throw, read once by the call reporter.
+extern CallFrame* error_frame;
+
+}  // namespace stack
+}  // namespace zel
