@@ -1,13 +1,49 @@
 #include "boot/start.h"
+#include <pthread.h>
+#include <cstdlib>
+#include <cstring>
 #include "runtime/collector.h"
 #include "runtime/cycles.h"
 #include "runtime/errors.h"
 #include "runtime/heap.h"
 #include "runtime/runtime.h"
-#include <cstdlib>
-#include <cstring>
 
 namespace zel::boot {
+
+namespace {
+
+// Reserved address space, committed by the kernel page by page as used.
+constexpr size_t RUNTIME_STACK_SIZE = size_t{512} << 20;
+
+struct ThreadArgs {
+    int (*fn)(int, char**);
+    int argc;
+    char** argv;
+    int status;
+};
+
+void* thread_main(void* p) {
+    auto* a = static_cast<ThreadArgs*>(p);
+    a->status = a->fn(a->argc, a->argv);
+    return nullptr;
+}
+
+}  // namespace
+
+int run_on_runtime_stack(int (*fn)(int, char**), int argc, char** argv) {
+    ThreadArgs args{fn, argc, argv, 0};
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    pthread_attr_setstacksize(&attr, RUNTIME_STACK_SIZE);
+    pthread_t thread;
+    if (pthread_create(&thread, &attr, thread_main, &args) != 0) {
+        thread_main(&args);  // no big stack to be had: run here rather than not at all
+    } else {
+        pthread_join(thread, nullptr);
+    }
+    pthread_attr_destroy(&attr);
+    return args.status;
+}
 
 int main(int argc, char** argv) {
     (void)argc;

@@ -24,14 +24,19 @@ std::string raised_id(Fn fn);
 
 #include "runtime/errors.h"
 namespace zel::test {
+// A try frame is marked around the call, as the `try` native would.
 template <typename Fn>
 std::string raised_id(Fn fn) {
+    Cell name{TYPE_WORD, 0, 0, 0};
+    CallFrame* depth = stack::call_top;
+    stack::mark_try(&name);
     try {
         fn();
     } catch (const Thrown& t) {
         if (t.code != THROWN_ERROR) return "thrown code";
         return errors::id_of(stack::top_cell());
     }
+    if (stack::call_top > depth) stack::unwind();
     return "";
 }
 }  // namespace zel::test

@@ -1,0 +1,128 @@
+#include "runtime/cells.h"
+#include <cmath>
+#include <cstring>
+#include "runtime/errors.h"
+#include "runtime/memory.h"
+#include "runtime/stack.h"
+
+namespace zel {
+
+namespace typeset {
+
+namespace {
+ArgNamer arg_namer = nullptr;
+}
+
+void set_arg_namer(ArgNamer namer) { arg_namer = namer; }
+
+bool contains(const Cell* ts, uint32_t t) {
+    if (t >= 96) return false;
+    uint8_t bytes[12];
+    std::memcpy(bytes, &ts->w1, 12);
+    return (bytes[t >> 3] & (0x80u >> (t & 7))) != 0;
+}
+
+static void raise_expect_arg(int position, uint32_t type_id) {
+    Cell fn_word, type_cell, arg_word;
+    set_none(&fn_word);
+    set_none(&arg_word);
+    set_datatype(&type_cell, type_id);
+    if (arg_namer) arg_namer(position, &arg_word);
+    fire(ERR_SCRIPT, "expect-arg", &fn_word, &type_cell, &arg_word);
+}
+
+const Cell* check_arg(const Cell* ts, int position, const Cell* arg) {
+    uint32_t t = cell::type(arg);
+    if (!contains(ts, t)) raise_expect_arg(position, t);
+    return arg;
+}
+
+void check_slot(int slot, const Cell* ts, int position) {
+    if (slot >= 0) check_arg(ts, position, stack::arguments + slot);
+}
+
+const Cell* check_optional(const Cell* refinement, const Cell* ts, int position, const Cell* arg) {
+    if (refinement->w1 != 0) check_arg(ts, position, arg);
+    return arg;
+}
+
+const Cell* check_set(int position, const Cell* arg) {
+    if (cell::type(arg) == TYPE_UNSET) raise_expect_arg(position, TYPE_UNSET);
+    return arg;
+}
+
+}  // namespace typeset
+
+namespace context {
+
+Cell* local(Node ctx, uint32_t index) {
+    Cell* cc = series::buffer_of(ctx)->head_cell();
+    if (cc->header & FLAG_STACK_VALUES) {
+        // Word 2 holds the argument-stack index of the first value; 0 with no
+        // running call is caught by the values check below.
+        return stack::at(cc->w2) + index;
+    }
+    if (cc->w2 == 0) {
+        Cell idx;
+        set_integer(&idx, static_cast<int32_t>(index));
+        fire(ERR_SCRIPT, "not-defined", &idx);
+    }
+    return series::buffer_of(cc->w2)->head_cell() + index;
+}
+
+}  // namespace context
+
+namespace number {
+
+int32_t to_integer(const Cell* c) {
+    if (cell::type(c) == TYPE_FLOAT) {
+        double d = cell::get_float(c);
+        // NaN fails both comparisons, so it is out of range too.
+        if (!(d <= 2147483647.0 && d >= -2147483648.0)) fire(ERR_SCRIPT, "out-of-range", c);
+        return static_cast<int32_t>(std::trunc(d));
+    }
+    return static_cast<int32_t>(c->w2);
+}
+
+}  // namespace number
+
+namespace zelbin {
+namespace {
+Cell* base = nullptr;
+}
+void set_value_base(Cell* b) { base = b; }
+Cell* value_base() { return base; }
+}  // namespace zelbin
+
+namespace mold {
+
+int32_t indent(const Cell* str, int32_t levels, int32_t width) {
+    if (levels <= 0) return width;
+    uint32_t unit = series::buffer_of(str)->unit();
+    uint64_t n = uint64_t(levels) * 4;
+    uint8_t* p = series::grow_tail(str->w2, n * unit);
+    for (uint64_t i = 0; i < n; ++i) {
+        uint32_t space = ' ';
+        std::memcpy(p + i * unit, &space, unit);  // little-endian: low bytes first
+    }
+    return width - 4 * levels;
+}
+
+}  // namespace mold
+
+namespace buffer {
+
+uint8_t* repeat(uint8_t* buf, size_t count, size_t size) {
+    size_t total = count * size;
+    if (total == 0) return buf;
+    size_t done = size;
+    while (done * 2 <= total) {
+        std::memcpy(buf + done, buf, done);
+        done *= 2;
+    }
+    if (done < total) std::memcpy(buf + done, buf, total - done);
+    return buf + total;
+}
+
+}  // namespace buffer
+}  // namespace zel

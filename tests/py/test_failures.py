@@ -1,0 +1,87 @@
+"""Runtime failures seen from outside: report text, exit status, signals."""
+import os
+import signal
+import subprocess
+import sys
+import time
+
+BUILD = sys.argv[1]
+PROG = os.path.join(BUILD, "tests", "failure_prog")
+results = {"passed": 0, "failed": 0}
+
+
+def run(mode, **kw):
+    return subprocess.run([PROG, mode], capture_output=True, timeout=60, **kw)
+
+
+def check(name, cond, detail=""):
+    if cond:
+        results["passed"] += 1
+    else:
+        results["failed"] += 1
+        print(f"FAIL {name}: {detail}")
+
+
+def report_re(number, message):
+    return f"\n*** Runtime Error {number}: {message}\n*** at: "
+
+
+# Processor faults, by signal and si_code.
+for mode, number, message in [
+    ("segv", 32, "segmentation fault"),
+    ("fpe", 13, "integer divide by zero"),
+    ("ill", 23, "illegal operand"),
+    ("bus", 34, "Bus error"),
+]:
+    r = run(mode)
+    out = r.stdout.decode()
+    check(mode, r.returncode == number, f"status {r.returncode}, out {out!r}")
+    check(mode + " text", out.startswith(report_re(number, message)), repr(out))
+    # The address: eight hexadecimal digits and "h", then a new line.
+    tail = out[len(report_re(number, message)):]
+    check(mode + " address", len(tail) == 10 and tail.endswith("h\n")
+          and all(c in "0123456789ABCDEF" for c in tail[:8]), repr(tail))
+
+r = run("runtime-error")
+check("runtime-error", r.returncode == 94 and r.stdout.decode() ==
+      "\n*** Runtime Error 94: out of memory\n*** at: 00001234h\n", repr(r.stdout))
+r = run("unknown-error")
+check("unknown-error", r.returncode == 77 and r.stdout.decode() ==
+      "\n*** Runtime Error 77: unknown error code!\n*** at: ABCDEF01h\n", repr(r.stdout))
+
+r = run("quit")
+check("quit", r.returncode == 0 and r.stdout == b"" and r.stderr == b"", repr((r.returncode, r.stdout, r.stderr)))
+
+r = run("uncaught")
+check("uncaught", r.returncode == 254, f"status {r.returncode}")
+check("uncaught text", r.stdout.decode().startswith("*** Math Error: zero-divide\n"), repr(r.stdout))
+
+r = run("bad-registration")
+check("bad-registration", r.returncode != 0 and r.stdout.decode() ==
+      "*** Datatype Error: invalid actions count for type: 55\n*** Found: 3\n*** Expected: 62\n",
+      repr((r.returncode, r.stdout)))
+
+r = run("deep")
+check("deep recursion", r.returncode == 0 and r.stdout.decode() == "stack-overflow\n",
+      repr((r.returncode, r.stdout, r.stderr[-300:])))
+
+# Ctrl-C while running: the silent orderly quit.
+p = subprocess.Popen([PROG, "interrupt"], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+line = p.stdout.readline()
+p.send_signal(signal.SIGINT)
+try:
+    out, err = p.communicate(timeout=30)
+    check("interrupt", p.returncode == 0 and line == b"ready\n" and out == b"", repr((p.returncode, out, err)))
+except subprocess.TimeoutExpired:
+    p.kill()
+    check("interrupt", False, "did not quit")
+
+# A closed output pipe ends nothing.
+p = subprocess.Popen([PROG, "pipe"], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+p.stdout.read(100)
+p.stdout.close()
+p.wait(timeout=60)
+check("closed pipe", p.returncode == 0, f"status {p.returncode}")
+
+print(f"{results['passed']} passed, {results['failed']} failed")
+sys.exit(1 if results["failed"] else 0)
