@@ -11,16 +11,14 @@ namespace zel::sys {
 
 namespace {
 
-// The header in front of every block. The magic word lets `free` ignore
-// addresses that are not ours without walking the whole list.
+// The header in front of every block.
 struct BlockHeader {
     BlockHeader* prev;
     BlockHeader* next;
     size_t size;
-    uint64_t magic;
+    uint64_t spare;
 };
 static_assert(sizeof(BlockHeader) % 16 == 0);
-constexpr uint64_t LIVE_MAGIC = 0x5A454C4845415021ull;  // "ZELHEAP!"
 
 BlockHeader* first_block = nullptr;
 BlockHeader* last_block = nullptr;
@@ -43,10 +41,14 @@ void unlink(BlockHeader* h) {
     block_bytes -= h->size;
 }
 
+// Finds a listed block by its user address; null for an address that is not
+// ours. Blocks are mostly freed soon after they are made, so the walk starts
+// from the newest.
 BlockHeader* header_of(void* p) {
     if (!p) return nullptr;
-    auto* h = static_cast<BlockHeader*>(p) - 1;
-    return h->magic == LIVE_MAGIC ? h : nullptr;
+    for (BlockHeader* h = last_block; h; h = h->prev)
+        if (h + 1 == p) return h;
+    return nullptr;
 }
 
 }  // namespace
@@ -56,7 +58,7 @@ void* alloc(size_t size) {
     auto* h = static_cast<BlockHeader*>(std::malloc(size + sizeof(BlockHeader)));
     if (!h) runtime_error(94, ZEL_HERE());
     h->size = size;
-    h->magic = LIVE_MAGIC;
+    h->spare = 0;
     link(h);
     return h + 1;
 }
@@ -71,7 +73,6 @@ void free(void* p) {
     BlockHeader* h = header_of(p);
     if (!h) return;
     unlink(h);
-    h->magic = 0;
     std::free(h);
 }
 
@@ -99,7 +100,6 @@ void free_all() {
     BlockHeader* h = first_block;
     while (h) {
         BlockHeader* next = h->next;
-        h->magic = 0;
         std::free(h);
         h = next;
     }

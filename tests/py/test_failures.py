@@ -10,8 +10,14 @@ PROG = os.path.join(BUILD, "tests", "failure_prog")
 results = {"passed": 0, "failed": 0}
 
 
+# Under the sanitizers the program's own fault handlers must see the faults.
+ENV = dict(os.environ)
+ENV["ASAN_OPTIONS"] = (ENV.get("ASAN_OPTIONS", "") +
+                       ":handle_segv=0:handle_sigfpe=0:handle_sigill=0:handle_sigbus=0").lstrip(":")
+
+
 def run(mode, **kw):
-    return subprocess.run([PROG, mode], capture_output=True, timeout=60, **kw)
+    return subprocess.run([PROG, mode], capture_output=True, timeout=60, env=ENV, **kw)
 
 
 def check(name, cond, detail=""):
@@ -66,7 +72,7 @@ check("deep recursion", r.returncode == 0 and r.stdout.decode() == "stack-overfl
       repr((r.returncode, r.stdout, r.stderr[-300:])))
 
 # Ctrl-C while running: the silent orderly quit.
-p = subprocess.Popen([PROG, "interrupt"], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+p = subprocess.Popen([PROG, "interrupt"], env=ENV, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
 line = p.stdout.readline()
 p.send_signal(signal.SIGINT)
 try:
@@ -77,7 +83,7 @@ except subprocess.TimeoutExpired:
     check("interrupt", False, "did not quit")
 
 # A closed output pipe ends nothing.
-p = subprocess.Popen([PROG, "pipe"], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+p = subprocess.Popen([PROG, "pipe"], env=ENV, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
 p.stdout.read(100)
 p.stdout.close()
 p.wait(timeout=60)
