@@ -9,12 +9,6 @@ namespace zel {
 
 namespace typeset {
 
-namespace {
-ArgNamer arg_namer = nullptr;
-}
-
-void set_arg_namer(ArgNamer namer) { arg_namer = namer; }
-
 bool contains(const Cell* ts, uint32_t t) {
     if (t >= 96) return false;
     uint8_t bytes[12];
@@ -24,10 +18,9 @@ bool contains(const Cell* ts, uint32_t t) {
 
 static void raise_expect_arg(int position, uint32_t type_id) {
     Cell fn_word, type_cell, arg_word;
-    set_none(&fn_word);
-    set_none(&arg_word);
+    errors::caller_word(&fn_word);
     set_datatype(&type_cell, type_id);
-    if (arg_namer) arg_namer(position, &arg_word);
+    errors::caller_arg_word(position, &arg_word);
     fire(ERR_SCRIPT, "expect-arg", &fn_word, &type_cell, &arg_word);
 }
 

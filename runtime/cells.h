@@ -21,10 +21,6 @@ void check_slot(int slot, const Cell* ts, int position);
 const Cell* check_optional(const Cell* refinement, const Cell* ts, int position, const Cell* arg);
 // An unset! argument raises expect-arg naming unset!.
 const Cell* check_set(int position, const Cell* arg);
-// Names the argument at a position for expect-arg reports; installed by the
-// function machinery (until then the report carries no name).
-using ArgNamer = void (*)(int position, Cell* out);
-void set_arg_namer(ArgNamer namer);
 }  // namespace typeset
 
 namespace context {

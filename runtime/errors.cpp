@@ -91,6 +91,24 @@ void print(ErrClass cls, const char* id, const Cell* a1, const Cell* a2, const C
     printer(&err);
 }
 
+namespace {
+CallNamer call_namer = nullptr;
+ArgNamer arg_namer = nullptr;
+}  // namespace
+
+void set_call_namers(CallNamer call, ArgNamer arg) {
+    call_namer = call;
+    arg_namer = arg;
+}
+void caller_word(Cell* out) {
+    set_none(out);
+    if (call_namer) call_namer(out);
+}
+void caller_arg_word(int n, Cell* out) {
+    set_none(out);
+    if (arg_namer) arg_namer(n, out);
+}
+
 ErrClass class_of(const Cell* error) { return static_cast<ErrClass>(error->w1); }
 
 const char* id_of(const Cell* error) {

@@ -56,6 +56,15 @@ void print(const Cell* error);
 void print(ErrClass cls, const char* id, const Cell* a1 = nullptr, const Cell* a2 = nullptr,
            const Cell* a3 = nullptr);
 
+// Names the innermost named call (the word of `stack/get-call`) and the
+// n-th argument word of the function being called (from 1); error reports
+// carry them. Installed by the interpreter; until then both give none!.
+using CallNamer = void (*)(Cell* out);
+using ArgNamer = void (*)(int n, Cell* out);
+void set_call_namers(CallNamer call, ArgNamer arg);
+void caller_word(Cell* out);
+void caller_arg_word(int n, Cell* out);
+
 // The class and id of a provisional error value (tests and reports).
 ErrClass class_of(const Cell* error);
 const char* id_of(const Cell* error);

@@ -14,33 +14,34 @@ struct Row {
     uint32_t id;
     uint32_t parent;
     const char* name;
+    void (*init)();  // the module's registration; null: an empty row for now
 };
 
 // In registration order.
 constexpr Row ORDER[] = {
-    {TYPE_DATATYPE, 0, "datatype!"}, {TYPE_UNSET, 0, "unset!"}, {TYPE_NONE, 0, "none!"},
-    {TYPE_LOGIC, 0, "logic!"}, {TYPE_SERIES, 0, "series!"}, {TYPE_BLOCK, TYPE_SERIES, "block!"},
-    {TYPE_STRING, TYPE_SERIES, "string!"}, {TYPE_BINARY, TYPE_STRING, "binary!"},
-    {TYPE_INTEGER, 0, "integer!"}, {TYPE_SYMBOL, 0, "symbol!"}, {TYPE_CONTEXT, 0, "context!"},
-    {TYPE_WORD, TYPE_SYMBOL, "word!"}, {TYPE_LIT_WORD, TYPE_WORD, "lit-word!"},
-    {TYPE_SET_WORD, TYPE_WORD, "set-word!"}, {TYPE_GET_WORD, TYPE_WORD, "get-word!"},
-    {TYPE_REFINEMENT, TYPE_WORD, "refinement!"}, {TYPE_CHAR, TYPE_INTEGER, "char!"},
-    {TYPE_NATIVE, 0, "native!"}, {TYPE_ACTION, TYPE_NATIVE, "action!"}, {TYPE_OP, TYPE_NATIVE, "op!"},
-    {TYPE_PATH, TYPE_BLOCK, "path!"}, {TYPE_LIT_PATH, TYPE_PATH, "lit-path!"},
-    {TYPE_SET_PATH, TYPE_PATH, "set-path!"}, {TYPE_GET_PATH, TYPE_PATH, "get-path!"},
-    {TYPE_FUNCTION, TYPE_CONTEXT, "function!"}, {TYPE_ROUTINE, TYPE_FUNCTION, "routine!"},
-    {TYPE_PAREN, TYPE_BLOCK, "paren!"}, {TYPE_ISSUE, TYPE_WORD, "issue!"},
-    {TYPE_URL, TYPE_STRING, "url!"}, {TYPE_FILE, TYPE_URL, "file!"}, {TYPE_OBJECT, 0, "object!"},
-    {TYPE_BITSET, 0, "bitset!"}, {TYPE_TRIPLE, 0, "triple!"}, {TYPE_FLOAT, 0, "float!"},
-    {TYPE_TYPESET, 0, "typeset!"}, {TYPE_ERROR, TYPE_OBJECT, "error!"},
-    {TYPE_VECTOR, TYPE_STRING, "vector!"}, {TYPE_MAP, 0, "map!"}, {TYPE_HASH, TYPE_BLOCK, "hash!"},
-    {TYPE_PAIR, 0, "pair!"}, {TYPE_PERCENT, TYPE_FLOAT, "percent!"}, {TYPE_TUPLE, 0, "tuple!"},
-    {TYPE_TIME, TYPE_FLOAT, "time!"}, {TYPE_TAG, TYPE_STRING, "tag!"}, {TYPE_EMAIL, TYPE_STRING, "email!"},
-    {TYPE_HANDLE, TYPE_INTEGER, "handle!"}, {TYPE_DATE, 0, "date!"}, {TYPE_PORT, TYPE_OBJECT, "port!"},
-    {TYPE_MONEY, 0, "money!"}, {TYPE_REF, TYPE_STRING, "ref!"}, {TYPE_POINT2D, 0, "point2D!"},
-    {TYPE_POINT3D, 0, "point3D!"},
+    {TYPE_DATATYPE, 0, "datatype!", datatype::init}, {TYPE_UNSET, 0, "unset!", unset::init}, {TYPE_NONE, 0, "none!", none::init},
+    {TYPE_LOGIC, 0, "logic!", logic::init}, {TYPE_SERIES, 0, "series!", series::init}, {TYPE_BLOCK, TYPE_SERIES, "block!", block::init},
+    {TYPE_STRING, TYPE_SERIES, "string!", string::init}, {TYPE_BINARY, TYPE_STRING, "binary!", nullptr},
+    {TYPE_INTEGER, 0, "integer!", integer::init}, {TYPE_SYMBOL, 0, "symbol!", symbol::init}, {TYPE_CONTEXT, 0, "context!", context::init},
+    {TYPE_WORD, TYPE_SYMBOL, "word!", word::init}, {TYPE_LIT_WORD, TYPE_WORD, "lit-word!", lit_word::init},
+    {TYPE_SET_WORD, TYPE_WORD, "set-word!", set_word::init}, {TYPE_GET_WORD, TYPE_WORD, "get-word!", get_word::init},
+    {TYPE_REFINEMENT, TYPE_WORD, "refinement!", refinement::init}, {TYPE_CHAR, TYPE_INTEGER, "char!", char_::init},
+    {TYPE_NATIVE, 0, "native!", nullptr}, {TYPE_ACTION, TYPE_NATIVE, "action!", nullptr}, {TYPE_OP, TYPE_NATIVE, "op!", nullptr},
+    {TYPE_PATH, TYPE_BLOCK, "path!", path::init}, {TYPE_LIT_PATH, TYPE_PATH, "lit-path!", lit_path::init},
+    {TYPE_SET_PATH, TYPE_PATH, "set-path!", set_path::init}, {TYPE_GET_PATH, TYPE_PATH, "get-path!", get_path::init},
+    {TYPE_FUNCTION, TYPE_CONTEXT, "function!", nullptr}, {TYPE_ROUTINE, TYPE_FUNCTION, "routine!", nullptr},
+    {TYPE_PAREN, TYPE_BLOCK, "paren!", paren::init}, {TYPE_ISSUE, TYPE_WORD, "issue!", issue::init},
+    {TYPE_URL, TYPE_STRING, "url!", url::init}, {TYPE_FILE, TYPE_URL, "file!", file::init}, {TYPE_OBJECT, 0, "object!", nullptr},
+    {TYPE_BITSET, 0, "bitset!", nullptr}, {TYPE_TRIPLE, 0, "triple!", nullptr}, {TYPE_FLOAT, 0, "float!", float_::init},
+    {TYPE_TYPESET, 0, "typeset!", typeset::init}, {TYPE_ERROR, TYPE_OBJECT, "error!", nullptr},
+    {TYPE_VECTOR, TYPE_STRING, "vector!", nullptr}, {TYPE_MAP, 0, "map!", nullptr}, {TYPE_HASH, TYPE_BLOCK, "hash!", nullptr},
+    {TYPE_PAIR, 0, "pair!", nullptr}, {TYPE_PERCENT, TYPE_FLOAT, "percent!", percent::init}, {TYPE_TUPLE, 0, "tuple!", nullptr},
+    {TYPE_TIME, TYPE_FLOAT, "time!", time::init}, {TYPE_TAG, TYPE_STRING, "tag!", nullptr}, {TYPE_EMAIL, TYPE_STRING, "email!", nullptr},
+    {TYPE_HANDLE, TYPE_INTEGER, "handle!", nullptr}, {TYPE_DATE, 0, "date!", nullptr}, {TYPE_PORT, TYPE_OBJECT, "port!", nullptr},
+    {TYPE_MONEY, 0, "money!", nullptr}, {TYPE_REF, TYPE_STRING, "ref!", nullptr}, {TYPE_POINT2D, 0, "point2D!", nullptr},
+    {TYPE_POINT3D, 0, "point3D!", nullptr},
     // The image backend starts here, before image! registers.
-    {TYPE_IMAGE, TYPE_SERIES, "image!"},
+    {TYPE_IMAGE, TYPE_SERIES, "image!", nullptr},
 };
 
 void register_empty(const Row& r) {
@@ -51,8 +52,15 @@ void register_empty(const Row& r) {
 
 }  // namespace
 
+void register_default(uint32_t type_id) {
+    for (const Row& r : ORDER)
+        if (r.id == type_id) register_empty(r);
+}
+
 void register_all() {
-    for (const Row& r : ORDER) register_empty(r);
+    for (const Row& r : ORDER) {
+        if (r.init) r.init(); else register_empty(r);
+    }
 }
 
 }  // namespace zel::datatypes
