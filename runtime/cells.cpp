@@ -50,16 +50,12 @@ namespace context {
 
 Cell* local(Node ctx, uint32_t index) {
     Cell* cc = series::buffer_of(ctx)->head_cell();
-    if (cc->header & FLAG_STACK_VALUES) {
-        // Word 2 holds the argument-stack index of the first value; 0 with no
-        // running call is caught by the values check below.
-        return stack::at(cc->w2) + index;
-    }
     if (cc->w2 == 0) {
         Cell idx;
         set_integer(&idx, static_cast<int32_t>(index));
         fire(ERR_SCRIPT, "not-defined", &idx);
     }
+    if (cc->header & FLAG_STACK_VALUES) return stack::values_at(cc->w2) + index;
     return series::buffer_of(cc->w2)->head_cell() + index;
 }
 

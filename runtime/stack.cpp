@@ -106,7 +106,7 @@ void mark_func_body(const Cell* word, Node fctx) {
     if (fctx) {
         Cell* cc = context_cell(fctx);
         saved = cc->w2;
-        cc->w2 = index_of(arguments);
+        cc->w2 = values_ref(arguments);
     }
     mark_frame(word, FRAME_FUNC_BODY);
     CallFrame* f = call_top - 1;

@@ -73,6 +73,11 @@ inline void pop(uint32_t n) { top = static_cast<uint32_t>(top - bottom) > n ? to
 inline Cell* top_cell() { return top > bottom ? top - 1 : bottom; }
 inline uint32_t top_type() { return cell::type(top_cell()); }
 inline uint32_t index_of(const Cell* c) { return static_cast<uint32_t>(c - bottom); }
+// A function context whose values live on the argument stack keeps, in word 2
+// of its context cell, a reference to the first value: its index + 1, so that
+// 0 can mean "no call of the function is running".
+inline uint32_t values_ref(const Cell* first_value) { return index_of(first_value) + 1; }
+inline Cell* values_at(uint32_t ref) { return ref ? bottom + (ref - 1) : nullptr; }
 inline Cell* at(uint32_t index) { return bottom + index; }
 inline Cell* arg(uint32_t i) { return arguments + i; }
 

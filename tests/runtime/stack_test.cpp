@@ -138,7 +138,7 @@ TEST_F(StackTest, FunctionFramesRestoreTheirContext) {
     Cell arg = ival(8);
     stack::push(&arg);
     stack::mark_func_body(&w, ctx);
-    EXPECT_EQ(series::buffer_of(ctx)->head_cell()->w2, stack::index_of(stack::bottom));
+    EXPECT_EQ(series::buffer_of(ctx)->head_cell()->w2, stack::values_ref(stack::bottom));
     EXPECT_TRUE(stack::top_frame()->header & FRAME_BODY_FLAG);
     stack::unwind_restore();
     EXPECT_EQ(series::buffer_of(ctx)->head_cell()->w2, 1234u);
