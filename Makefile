@@ -3,6 +3,7 @@
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 ARGS ?=
+BENCH_RUNS ?= 5
 
 # Debian packages the build and the tests need.
 PACKAGES := cmake ninja-build g++ make python3 python3-pexpect libgtest-dev libgmock-dev \
@@ -56,9 +57,11 @@ fuzz: deps
 	CXX=clang++ CC=clang cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZEL_FUZZ=ON -DBUILD_TESTING=OFF
 	cmake --build $(FUZZ_DIR) -j $(JOBS)
 
+# The Google Benchmark programs, then the same small programs timed in Zel, Python and Lua.
 bench: build
 	$(call install_missing,$(BENCH_PACKAGES))
 	@for b in $(RELEASE_DIR)/bench/*_bench; do [ -x "$$b" ] && "$$b"; done; true
+	python3 bench/run_lang_bench.py --zel $(RELEASE_DIR)/zel --runs $(BENCH_RUNS)
 
 clean:
 	rm -rf build

@@ -2,11 +2,15 @@
 #include <pthread.h>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include "runtime/collector.h"
 #include "runtime/cycles.h"
 #include "runtime/errors.h"
 #include "runtime/heap.h"
 #include "runtime/runtime.h"
+#include "boot/library.h"
+#include "boot/report.h"
+#include "runtime/stdout.h"
 
 namespace zel::boot {
 
@@ -46,17 +50,21 @@ int run_on_runtime_stack(int (*fn)(int, char**), int argc, char** argv) {
 }
 
 int main(int argc, char** argv) {
-    (void)argc;
-    (void)argv;
     sys::install_exception_filter();
     cycles::init();
     const char* stress = std::getenv("ZEL_GC_STRESS");
     collector::stress = stress && std::strcmp(stress, "1") == 0;
     try {
         runtime::init();
+        install_error_report();
+        load_library();
         collector::active = true;
         runtime::collect_words = false;
-        // The boot library and the console run here once they exist.
+        if (argc > 1 && !run_file(argv[1])) {
+            std::string msg = std::string("*** Access Error: cannot open: ") + argv[1] + "\n";
+            std_out::print_c_string(msg.c_str());
+            sys::quit(1);
+        }
     } catch (const Thrown& t) {
         if (t.code == THROWN_QUIT) sys::quit(0);
         sys::runtime_error(95, ZEL_HERE());

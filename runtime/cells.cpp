@@ -9,13 +9,6 @@ namespace zel {
 
 namespace typeset {
 
-bool contains(const Cell* ts, uint32_t t) {
-    if (t >= 96) return false;
-    uint8_t bytes[12];
-    std::memcpy(bytes, &ts->w1, 12);
-    return (bytes[t >> 3] & (0x80u >> (t & 7))) != 0;
-}
-
 static void raise_expect_arg(int position, uint32_t type_id) {
     Cell fn_word, type_cell, arg_word;
     errors::caller_word(&fn_word);

@@ -10,8 +10,14 @@ namespace zel {
 
 namespace typeset {
 // True when type id `t` is in the typeset's 96-bit payload: bit 80h >> (t & 7)
-// of byte t >> 3, reading words 1-3 as bytes from the start of word 1.
-bool contains(const Cell* ts, uint32_t t);
+// of byte t >> 3, reading words 1-3 as bytes from the start of word 1 (the
+// words are little-endian, so byte k is bits 8(k & 3) and up of word k >> 2).
+inline bool contains(const Cell* ts, uint32_t t) {
+    if (t >= 96) return false;
+    uint32_t word = t < 32 ? ts->w1 : t < 64 ? ts->w2 : ts->w3;
+    uint32_t bit = ((t >> 3) & 3) * 8 + 7 - (t & 7);
+    return (word >> bit) & 1u;
+}
 // Raises expect-arg (the called function's word, the argument's datatype, the
 // argument's name) unless the argument's type is in the typeset.
 const Cell* check_arg(const Cell* ts, int position, const Cell* arg);

@@ -19,6 +19,14 @@ uint32_t roots_capacity = 0;
 
 void set_collect(CollectFn fn) { collect_fn = fn; }
 
+void init() {
+    if (!roots) {
+        roots_capacity = 256;
+        roots = static_cast<Cell**>(sys::alloc(roots_capacity * sizeof(Cell*)));
+    }
+    roots_used = 0;
+}
+
 void collect_now() {
     requested = false;
     if (!active || !collect_fn) return;

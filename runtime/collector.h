@@ -20,6 +20,9 @@ extern bool stress;
 // Completed collections.
 extern uint32_t cycles;
 
+// Makes the shadow root stack (runtime start).
+void init();
+
 // The collection itself; installed by the collector module when it exists.
 using CollectFn = void (*)();
 void set_collect(CollectFn fn);

@@ -1,4 +1,5 @@
 #include "runtime/cycles.h"
+#include "runtime/datatypes/emit.h"
 #include "runtime/errors.h"
 #include "runtime/heap.h"
 
@@ -38,5 +39,22 @@ bool find(Node node) {
 }
 
 uint32_t depth() { return used; }
+
+bool mold_placeholder(const Cell* value, Cell* buffer, int32_t* part, bool mold) {
+    if (!find(node_of(value))) return false;
+    const char* text = "...";
+    if (mold) {
+        switch (cell::type(value)) {
+            case TYPE_BLOCK:
+            case TYPE_HASH: text = "[...]"; break;
+            case TYPE_PAREN: text = "(...)"; break;
+            case TYPE_MAP: text = "#[...]"; break;
+            case TYPE_OBJECT: text = "make object! [...]"; break;
+            default: break;  // paths, and values molded through object code
+        }
+    }
+    *part = emit::literal(buffer, text, *part);
+    return true;
+}
 
 }  // namespace zel::cycles

@@ -20,6 +20,13 @@ uint32_t depth();
 // The node a value is recorded under: the context for object!, else the series.
 inline Node node_of(const Cell* v) { return cell::type(v) == TYPE_OBJECT ? v->w1 : v->w2; }
 
+// When the value's series is already being walked, appends its placeholder
+// to the output string, reduces *part by its length and returns true;
+// otherwise returns false and writes nothing. Molding writes "[...]" for
+// blocks, "(...)" for parens, "#[...]" for maps, "make object! [...]" for
+// objects and "..." for paths and any other type; forming writes "...".
+bool mold_placeholder(const Cell* value, Cell* buffer, int32_t* part, bool mold);
+
 // Pushes on construction and pops on destruction, so an error thrown during
 // a walk leaves the stack as it was before the walk.
 class Guard {

@@ -109,6 +109,12 @@ void caller_arg_word(int n, Cell* out) {
     if (arg_namer) arg_namer(n, out);
 }
 
+const Cell* arg_of(const Cell* error, int n) {
+    if (n < 1 || n > 3 || error->w3 >= ARG_RING) return nullptr;
+    const ProvisionalArgs& a = arg_ring[error->w3];
+    return a.given[n - 1] ? &a.args[n - 1] : nullptr;
+}
+
 ErrClass class_of(const Cell* error) { return static_cast<ErrClass>(error->w1); }
 
 const char* id_of(const Cell* error) {

@@ -65,6 +65,9 @@ void set_call_namers(CallNamer call, ArgNamer arg);
 void caller_word(Cell* out);
 void caller_arg_word(int n, Cell* out);
 
+// Argument n (1-3) of a provisional error value, or null when not given.
+const Cell* arg_of(const Cell* error, int n);
+
 // The class and id of a provisional error value (tests and reports).
 ErrClass class_of(const Cell* error);
 const char* id_of(const Cell* error);

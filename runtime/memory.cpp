@@ -210,7 +210,7 @@ SeriesBuffer* alloc_buffer(uint64_t count, uint32_t unit, int64_t offset) {
     buf->size = static_cast<uint32_t>(size);
     buf->flags = unit | SERIES_USED | SERIES_NEW | extra;
     buf->node = 0;
-    buf->spare = 0;
+    buf->pins = 0;
     uint32_t off;
     if (offset < 0) {
         off = static_cast<uint32_t>(size / 2);
@@ -330,7 +330,7 @@ Node alloc_fixed(uint64_t count, uint32_t unit, uint64_t offset) {
     auto* buf = static_cast<SeriesBuffer*>(sys::alloc(size + sizeof(SeriesBuffer)));
     buf->size = static_cast<uint32_t>(size);
     buf->flags = unit | SERIES_USED | SERIES_FIXED | SERIES_NEW;
-    buf->spare = 0;
+    buf->pins = 0;
     buf->head = buf->tail = static_cast<uint32_t>(offset > size ? size : offset);
     Node n = memory::alloc_node();
     node_table[n] = buf;
@@ -388,8 +388,8 @@ Node copy_buffer(SeriesBuffer* buf) {
     Node n = alloc_bytes(buf->size);
     buf = buffer_of(src_node);  // allocation may not move it, but stay honest
     SeriesBuffer* nb = buffer_of(n);
-    nb->flags = buf->flags & ~(SERIES_FIXED | SERIES_BIG | SERIES_MARK);
-    nb->flags |= nb->flags & SERIES_BIG;
+    uint32_t big = nb->flags & SERIES_BIG;  // where the copy lives, not where the source did
+    nb->flags = (buf->flags & ~(SERIES_FIXED | SERIES_BIG | SERIES_MARK)) | big;
     nb->head = buf->head;
     nb->tail = buf->tail;
     std::memcpy(nb->head_ptr(), buf->head_ptr(), buf->tail - buf->head);

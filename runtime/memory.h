@@ -36,7 +36,7 @@ struct SeriesBuffer {
     uint32_t size;   // bytes of the data area, a multiple of 16
     uint32_t head;   // offset of the first value
     uint32_t tail;   // offset past the last value
-    uint32_t spare;
+    uint32_t pins;   // while above 0 the collector neither moves nor frees the buffer
 
     uint8_t* data() { return reinterpret_cast<uint8_t*>(this + 1); }
     const uint8_t* data() const { return reinterpret_cast<const uint8_t*>(this + 1); }
@@ -175,6 +175,21 @@ Cell* alloc_tail_cell(Node node);
 uint8_t* grow_tail(Node node, uint64_t n);
 
 }  // namespace series
+
+// Keeps a buffer in place for a scope: the evaluator walks code blocks with
+// cell pointers, so the block being evaluated must not move under it. A
+// buffer abandoned by an expansion while pinned stays alive until unpinned.
+class Pin {
+public:
+    explicit Pin(SeriesBuffer* b) : buf_(b) { ++buf_->pins; }
+    explicit Pin(const Cell* series) : Pin(series::buffer_of(series)) {}
+    ~Pin() { --buf_->pins; }
+    Pin(const Pin&) = delete;
+    Pin& operator=(const Pin&) = delete;
+
+private:
+    SeriesBuffer* buf_;
+};
 
 namespace block {
 // alloc_tail_cell on a block cell's buffer.

@@ -7,11 +7,20 @@
 #include "platform/os.h"
 #include "runtime/collector.h"
 #include "runtime/datatype.h"
+#include "runtime/datatypes/context.h"
+#include "runtime/datatypes/symbol.h"
+#include "runtime/datatypes/word.h"
 #include "runtime/datatypes/types.h"
+#include "runtime/hash.h"
 #include "runtime/heap.h"
 #include "runtime/memory.h"
 #include "runtime/print.h"
 #include "runtime/stack.h"
+#include "runtime/stack_calls.h"
+#include "runtime/evaluator/interpreter.h"
+#include "runtime/evaluator/lexer.h"
+#include "runtime/evaluator/natives.h"
+#include "runtime/words.h"
 
 namespace zel::runtime {
 
@@ -29,6 +38,11 @@ void hold_in_root(Node node) {
     Cell* c = series::alloc_tail_cell(root);
     set_series(c, TYPE_BLOCK, node);
 }
+
+void make_type_word(uint32_t, const char* name) {
+    Cell w;
+    word::load(name, &w);
+}
 }  // namespace
 
 void init() {
@@ -36,7 +50,9 @@ void init() {
     collect_words = true;                 // 1. word collection on
     print::init();                        // 2. print hooks
     platform::init();                     // 3. platform services (console output)
-    // 4. random generator: seeded by the random module when it exists.
+    // 4. random generator: seeded by the random module when it exists; the
+    // hash seed it fixes for the life of the process is set here.
+    hash::init_seed();
     memory::init();                       // 5. memory manager
     // 6. handle table: set up by the handle module when it exists.
     datatype::init_tables();              // 7. type and action tables
@@ -52,12 +68,20 @@ void init() {
     hold_in_root(call_block);
     symbol_block = series::alloc_cells(SYMBOL_CELLS);
     hold_in_root(symbol_block);
-    // 11 (cont.): the global context is made by the context module.
-    // 12-16: case folding tables, symbol table, datatype names, runtime
-    // words, natives, PARSE state, ownership, checksum and compression words
-    // are set up here by their modules as they are added.
+    context::make_global();               // 11 (cont.): the global context
+    // 12. case folding tables: built before main by their module.
+    symbol::make_table();                 // 13. symbol hash table over the symbol block
+    datatype::make_names(make_type_word); // 14. the global words naming the datatypes
+    words::build();                       // 15. the runtime word table
+    words::build_refinements();
+    stack::init_call_namers();            // error reports name the call from now on
+    natives::init();                      // 16. natives (PARSE state, ownership, checksum
+                                          //     and compression words join here)
     stack::init(argument_block, call_block);  // 17. stacks
-    // 18-20: lexer tables, boot payload, interpreter and collector start-up.
+    lexer::init();                        // 18. lexer buffers and tables
+    // 19. the boot library is loaded by the entry code.
+    interpreter::init();                  // 20. interpreter and collector
+    collector::init();
     is_started = true;
 }
 

@@ -271,7 +271,18 @@ void throw_error(const Cell* error) {
     throw Thrown{THROWN_ERROR};
 }
 
-void unroll_loop_exit(bool keep_value, int kind) {
+void mark_interp_func(const Cell* word, Node fctx) {
+    mark_frame(word, FRAME_INTERP_FUNC);
+    CallFrame* f = call_top - 1;
+    f->fctx = fctx;
+    f->saved = fctx ? context_cell(fctx)->w2 : 0;
+}
+
+void unroll_loop_exit(bool keep_value, int kind) { throw Thrown{exit_loop(keep_value, kind)}; }
+void unroll_func_exit(bool with_value) { throw Thrown{exit_func(with_value)}; }
+void unroll_throw(uint32_t code) { throw Thrown{exit_throw(code)}; }
+
+uint32_t exit_loop(bool keep_value, int kind) {
     Saved s = save();
     Cell value = *arguments;
     CallFrame* f = find_exit_target(FRAME_LOOP, false);
@@ -285,10 +296,10 @@ void unroll_loop_exit(bool keep_value, int kind) {
     arguments = base;
     if (keep_value && kind == 0) copy_cell(&value, base); else set_unset(base);
     top = base + 1;
-    throw Thrown{kind == 0 ? THROWN_BREAK : THROWN_CONTINUE};
+    return kind == 0 ? THROWN_BREAK : THROWN_CONTINUE;
 }
 
-void unroll_func_exit(bool with_value) {
+uint32_t exit_func(bool with_value) {
     Saved s = save();
     Cell value = *arguments;
     CallFrame* f = find_exit_target(0, true);
@@ -302,10 +313,10 @@ void unroll_func_exit(bool with_value) {
     arguments = base;
     if (with_value) copy_cell(&value, base); else set_unset(base);
     top = base + 1;
-    throw Thrown{with_value ? THROWN_RETURN : THROWN_EXIT};
+    return with_value ? THROWN_RETURN : THROWN_EXIT;
 }
 
-void unroll_throw(uint32_t code) {
+uint32_t exit_throw(uint32_t code) {
     Saved s = save();
     // The thrown value and its name are the two cells at the base.
     Cell value = *arguments;
@@ -323,7 +334,7 @@ void unroll_throw(uint32_t code) {
     top = base;
     *top++ = value;
     *top++ = name;
-    throw Thrown{code};
+    return code;
 }
 
 }  // namespace zel::stack

@@ -131,6 +131,16 @@ void unroll(uint32_t type, bool keep);
 void unroll_last(uint32_t type);
 inline void unroll_loop(bool keep) { unroll(FRAME_LOOP, keep); }
 
+// Non-local exits, prepared: the stacks are unrolled to the target frame and
+// the code is returned for the caller to pass on as a pending code. With no
+// target, the matching throw-class error is raised.
+uint32_t exit_loop(bool keep_value, int kind);  // kind 0 break, 1 continue
+uint32_t exit_func(bool with_value);
+uint32_t exit_throw(uint32_t code);
+// A function frame marked by the interpreter (81h) that records the
+// function's context so that unrolling restores its values.
+void mark_interp_func(const Cell* word, Node fctx);
+
 // Non-local exits. Each ends by throwing its code (or raising the matching
 // throw-class error when nothing can take it).
 [[noreturn]] void throw_error(const Cell* error);

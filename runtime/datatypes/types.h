@@ -42,5 +42,10 @@ namespace get_word { void init(); }
 namespace refinement { void init(); }
 namespace issue { void init(); }
 namespace typeset { void init(); }
+namespace native { void init(); }
+namespace action { void init(); }
+namespace op { void init(); }
+namespace function { void init(); }
+namespace routine { void init(); }
 
 }  // namespace zel

@@ -1,0 +1,103 @@
+// Block operations at scale, per operation: appending integers one at a
+// time, deep copies of a nested block, and sorting integers.
+#include <benchmark/benchmark.h>
+#include <cstdint>
+#include "runtime/actions.h"
+#include "runtime/actions_stack.h"
+#include "runtime/cycles.h"
+#include "runtime/datatypes/block.h"
+#include "runtime/runtime.h"
+#include "runtime/stack.h"
+
+namespace {
+
+using namespace zel;
+
+void start() {
+    static bool done = false;
+    if (!done) {
+        cycles::init();
+        runtime::init();
+        actions::init();
+        done = true;
+    }
+}
+
+// Nanoseconds per item, next to the items per second.
+void per_item(benchmark::State& state, int64_t items) {
+    state.SetItemsProcessed(state.iterations() * items);
+    state.counters["ns/item"] =
+        benchmark::Counter(static_cast<double>(state.iterations() * items), benchmark::Counter::kIsRate |
+                                                                                 benchmark::Counter::kInvert);
+}
+
+// 10M integers appended one by one through the append stack entry, as an
+// interpreted `append b i` does.
+void BM_AppendIntegers(benchmark::State& state) {
+    start();
+    constexpr int32_t N = 10'000'000;
+    const int32_t refs[3] = {-1, -1, -1};
+    for (auto _ : state) {
+        Cell b;
+        block::make_at(&b, 1);
+        for (int32_t i = 0; i < N; ++i) {
+            stack::arguments = stack::top = stack::bottom;
+            stack::push(&b);
+            set_integer(stack::push_new(), i);
+            actions::append_stack(refs);
+        }
+        benchmark::DoNotOptimize(block::rs_length_q(&b));
+    }
+    per_item(state, N);
+}
+BENCHMARK(BM_AppendIntegers)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// copy/deep of 1,000 blocks of 1,000 integers (1M cells).
+void BM_CopyDeepNested(benchmark::State& state) {
+    start();
+    constexpr int32_t OUTER = 1000, INNER = 1000;
+    Cell b;
+    block::make_at(&b, OUTER);
+    for (int32_t i = 0; i < OUTER; ++i) {
+        Cell inner;
+        block::make_at(&inner, INNER);
+        for (int32_t j = 0; j < INNER; ++j) {
+            Cell v;
+            block::append_copy(&inner, set_integer(&v, j));
+        }
+        block::append_copy(&b, &inner);
+    }
+    for (auto _ : state) {
+        Cell out;
+        actions::copy(&b, &out, nullptr, true, nullptr);
+        benchmark::DoNotOptimize(out.w2);
+    }
+    per_item(state, int64_t{OUTER} * INNER);
+}
+BENCHMARK(BM_CopyDeepNested)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// sort of 1M pseudo-random integers.
+void BM_SortIntegers(benchmark::State& state) {
+    start();
+    constexpr int32_t N = 1'000'000;
+    Cell source;
+    block::make_at(&source, N);
+    uint32_t x = 12345;
+    for (int32_t i = 0; i < N; ++i) {
+        x = x * 1103515245u + 12345u;
+        Cell v;
+        block::append_copy(&source, set_integer(&v, static_cast<int32_t>(x >> 1)));
+    }
+    for (auto _ : state) {
+        state.PauseTiming();
+        Cell b;
+        actions::copy(&source, &b, nullptr, false, nullptr);
+        state.ResumeTiming();
+        actions::sort(&b, false, nullptr, nullptr, nullptr, false, false, state.range(0) != 0);
+        benchmark::DoNotOptimize(b.w2);
+    }
+    per_item(state, N);
+}
+BENCHMARK(BM_SortIntegers)->Arg(0)->Arg(1)->ArgName("stable")->Unit(benchmark::kMillisecond)->Iterations(3);
+
+}  // namespace

@@ -1,0 +1,74 @@
+// Error reports. Until the error catalogue is loaded the message is the
+// error's id followed by its arguments, molded.
+#include "boot/report.h"
+#include <string>
+#include "runtime/actions.h"
+#include "runtime/datatypes/string.h"
+#include "runtime/datatypes/symbol.h"
+#include "runtime/errors.h"
+#include "runtime/evaluator/interpreter.h"
+#include "runtime/memory.h"
+#include "runtime/stack.h"
+#include "runtime/stdout.h"
+#include "runtime/utf8.h"
+
+namespace zel::boot {
+
+namespace {
+
+// The molded text of a value, flat, cut at `limit` characters.
+std::string mold_text(const Cell* value, int32_t limit, bool only) {
+    Cell v = *value;
+    Cell out;
+    string::rs_make_at(&out, 64);
+    Cell part;
+    set_integer(&part, limit);
+    actions::mold(&v, &out, only, false, true, &part, limit, 0);
+    SeriesBuffer* b = series::buffer_of(&out);
+    std::string text;
+    uint32_t unit = b->unit();
+    uint32_t n = b->length();
+    for (uint32_t i = 0; i < n && static_cast<int32_t>(i) < limit; ++i) {
+        uint32_t cp = string::get_char(b->head_ptr() + i * unit, unit);
+        uint8_t buf[4];
+        int len = utf8::encode(cp, buf);
+        text.append(reinterpret_cast<char*>(buf), static_cast<size_t>(len));
+    }
+    return text;
+}
+
+// The name of the innermost call that is not a block body.
+std::string where() {
+    for (CallFrame* f = stack::call_top - 1; f >= stack::call_begin; --f) {
+        uint32_t sym = stack::frame_symbol(f);
+        if (!sym) continue;
+        uint32_t len = 0;
+        const uint8_t* name = symbol::name_bytes(sym, &len);
+        std::string s(reinterpret_cast<const char*>(name), len);
+        if (s == "<body>" || s == "<anon>") continue;
+        return s;
+    }
+    return "???";
+}
+
+void print_report(const Cell* error) {
+    std::string text = "*** ";
+    text += errors::class_title(errors::class_of(error));
+    text += ": ";
+    text += errors::id_of(error);
+    for (int i = 1; i <= 3; ++i) {
+        const Cell* a = errors::arg_of(error, i);
+        if (a) text += " " + mold_text(a, 80, false);
+    }
+    text += "\n*** Where: " + where();
+    text += "\n*** Near : ";
+    if (cell::type(&interpreter::current_code) == TYPE_BLOCK) text += mold_text(&interpreter::current_code, 40, true);
+    text += "\n";
+    std_out::print_c_string(text.c_str());
+}
+
+}  // namespace
+
+void install_error_report() { errors::set_printer(print_report); }
+
+}  // namespace zel::boot

@@ -1,0 +1,38 @@
+// native!, action! and op!: the built-in functions of the native table, the
+// datatype operations of the action entry table, and infix operators.
+//
+// native! and action! cells: word 1 the entry's slot (1-120 in the native
+// table, 1-62 in the action entry table), word 2 the spec block's node,
+// word 3 the node of a two-cell more block: cell 0 a copy of the context
+// cell of the spec's context (its word 3 holds the context's node), cell 1
+// the argument descriptor list once built (none before). op! is a copy of
+// its source (native!, action!, function! or routine!) with type 23 and the
+// source's type id in header bits 16-23.
+#pragma once
+#include <cstdint>
+#include "runtime/cell.h"
+
+namespace zel::native {
+// Makes a native! (type 21) or action! (22) from a spec block and a slot
+// into `out`, checking the slot's range and that the table has an entry.
+Cell* make_value(Cell* out, const Cell* spec, int32_t slot, uint32_t type);
+// The context node of a native's or action's spec.
+Node spec_context(const Cell* value);
+Cell* make(Cell* proto, Cell* spec, uint32_t type);
+Cell* reflect(Cell* value, uint32_t field);
+int32_t form(Cell* value, Cell* buffer, Cell* arg, int32_t part);
+int32_t mold(Cell* value, Cell* buffer, bool only, bool all, bool flat, Cell* arg, int32_t part, int32_t indent);
+int32_t compare(Cell* value1, Cell* value2, int32_t op);
+void init();
+}  // namespace zel::native
+
+namespace zel::action {
+void init();
+}
+
+namespace zel::op {
+// Whether a spec suits an operator: exactly two arguments, the first a plain word.
+bool valid_spec(Node spec);
+Cell* make(Cell* proto, Cell* spec, uint32_t type);
+void init();
+}  // namespace zel::op

@@ -1,0 +1,345 @@
+// Calls: fetching a callable's arguments by its spec, calling natives and
+// actions, and running function bodies.
+#include <cstring>
+#include "runtime/actions.h"
+#include "runtime/actions_stack.h"
+#include "runtime/cells.h"
+#include "runtime/collector.h"
+#include "runtime/datatypes/block.h"
+#include "runtime/datatypes/context.h"
+#include "runtime/datatypes/function.h"
+#include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/symbol.h"
+#include "runtime/datatypes/typeset.h"
+#include "runtime/datatypes/word.h"
+#include "runtime/evaluator/interpreter.h"
+#include "runtime/evaluator/natives.h"
+#include "runtime/evaluator/trace.h"
+#include "runtime/memory.h"
+#include "runtime/stack.h"
+#include "runtime/words.h"
+
+namespace zel::interpreter {
+
+namespace {
+
+// Kinds of argument descriptors, in header bits 20-21 of their typeset.
+constexpr uint32_t KIND_SHIFT = 20;
+enum ArgKind : uint32_t { ARG_EVAL = 0, ARG_GET = 1, ARG_QUOTE = 2, ARG_RETURN = 3 };
+inline uint32_t kind_of(const Cell* d) { return (d->header >> KIND_SHIFT) & 3; }
+// At most this many refinements per native or action.
+constexpr int MAX_REFS = 32;
+
+inline bool is_native_like(uint32_t t) { return t == TYPE_NATIVE || t == TYPE_ACTION; }
+
+// The argument descriptor list of a callable, built on first use.
+Node arg_list(const Cell* fn) {
+    Cell* more = series::buffer_of(fn->w3)->head_cell();
+    if (cell::type(more + 1) == TYPE_BLOCK) return more[1].w2;
+    Node list = function::build_arg_list(fn);
+    more = series::buffer_of(fn->w3)->head_cell();
+    set_series(more + 1, TYPE_BLOCK, list);
+    return list;
+}
+
+// The n-th argument word of a callable's spec (1-based, for error reports).
+void arg_word(const Cell* fn, int n, Cell* out) {
+    function::arg_word(fn, n, out);
+}
+
+[[noreturn]] void expect_arg(const Cell* name, const Cell* fn, const Cell* value, int argn) {
+    Cell type_cell, word;
+    set_datatype(&type_cell, cell::type(value));
+    arg_word(fn, argn, &word);
+    fire(ERR_SCRIPT, "expect-arg", name, &type_cell, &word);
+}
+
+// The refinement descriptor of a symbol (resolved), or -1.
+int32_t find_refinement(const Cell* descs, int32_t count, uint32_t sym) {
+    uint32_t r = symbol::resolve(sym);
+    for (int32_t i = 0; i < count; ++i)
+        if (cell::type(descs + i) == TYPE_REFINEMENT && symbol::resolve(descs[i].w2) == r) return i;
+    return -1;
+}
+
+struct Fetch {
+    const Cell* fn;
+    const Cell* name;
+    const Cell* code;
+    Cell* end;
+    bool infix;
+    int argn;  // spec position of the argument being fetched (for reports)
+};
+
+// Pushes one argument of the given kind from the cursor.
+Cell* fetch_arg(Fetch& f, Cell* cursor, uint32_t kind) {
+    if (cursor >= f.end) {
+        Cell word;
+        arg_word(f.fn, f.argn, &word);
+        fire(ERR_SCRIPT, "no-arg", f.name, &word);
+    }
+    if (kind == ARG_EVAL) return eval_expression(cursor, f.end, f.code, f.infix, true, false);
+    if (tracing) trace::event(trace::EV_FETCH, f.code, cursor, nullptr, cursor);
+    Cell v = *cursor;
+    if (kind == ARG_QUOTE) {
+        switch (cell::type(&v)) {
+            case TYPE_PAREN:
+                eval_block(&v, false);
+                return pending ? cursor : cursor + 1;
+            case TYPE_GET_WORD: v = *context::get(&v); break;
+            case TYPE_GET_PATH:
+                eval_path(&v, cursor + 1, f.end, f.code, false, true, true, false);
+                return pending ? cursor : cursor + 1;
+            default: break;
+        }
+    }
+    v.header &= ~FLAG_NEW_LINE;
+    stack::push(&v);
+    return cursor + 1;
+}
+
+inline void check(Fetch& f, const Cell* desc, const Cell* value) {
+    if (!typeset::contains(desc, cell::type(value))) expect_arg(f.name, f.fn, value, f.argn);
+}
+
+}  // namespace
+
+// Fetches the arguments of a callable; for natives and actions also calls it.
+static Cell* eval_arguments(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, const Cell* path,
+                            const Cell* name_pos, const Cell* name, bool infix) {
+    bool native = is_native_like(cell::type(fn));
+    Node list = arg_list(fn);
+    Cell list_cell;
+    set_series(&list_cell, TYPE_BLOCK, list);
+    collector::Root keep_list(&list_cell);
+    SeriesBuffer* lb = series::buffer_of(list);
+    Pin pin_list(lb);  // descriptors are read by address below
+    const Cell* descs = lb->head_cell();
+    int32_t count = static_cast<int32_t>((lb->tail - lb->head) / sizeof(Cell));
+    int32_t refs[MAX_REFS];
+    int32_t nrefs = 0;
+    for (int i = 0; i < MAX_REFS; ++i) refs[i] = -1;
+    Cell* base = stack::arguments;
+    if (infix) ++stack::top;  // the left operand already sits in the frame's first cell
+
+    Fetch f{fn, name, code, end, infix, 0};
+    bool active = true;
+    bool first = true;
+    int32_t locals = 0;
+    int32_t argc = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        const Cell* d = descs + i;
+        switch (cell::type(d)) {
+            case TYPE_TYPESET: {
+                uint32_t kind = kind_of(d);
+                if (kind == ARG_RETURN) break;
+                ++f.argn;
+                if (!active) {
+                    if (!native) set_none(stack::push_new());
+                    break;
+                }
+                if (cursor >= end && kind == ARG_QUOTE && typeset::contains(d, TYPE_UNSET)) {
+                    set_unset(stack::push_new());
+                } else if (infix && first) {
+                    // the left operand, in place
+                } else {
+                    cursor = fetch_arg(f, cursor, kind);
+                    if (pending) return cursor;
+                    check(f, d, stack::top_cell());
+                    first = false;
+                    ++argc;
+                    break;
+                }
+                check(f, d, stack::top_cell());
+                first = false;
+                ++argc;
+                break;
+            }
+            case TYPE_REFINEMENT:
+                ++f.argn;
+                if (native) ++nrefs;
+                else set_logic(stack::push_new(), false);
+                active = false;
+                break;
+            case TYPE_INTEGER:
+                if (!native) locals = cell::get_int(d);
+                break;
+            default: break;
+        }
+    }
+
+    // Refinements given in a path, in the order given.
+    if (path) {
+        const Cell* item = name_pos + 1;
+        const Cell* path_tail = block::rs_tail(path);
+        for (; item < path_tail; ++item) {
+            Cell el = *item;
+            uint32_t et = cell::type(&el);
+            if (et != TYPE_WORD && et != TYPE_GET_WORD) fire(ERR_SCRIPT, "bad-refine", &el);
+            bool state = et == TYPE_WORD || logic::value_true(context::get(&el), false, nullptr);
+            int32_t at = find_refinement(descs, count, el.w2);
+            if (at < 0) fire(ERR_SCRIPT, "no-refine", name, &el);
+            uint32_t slot_or_num = descs[at].w3;
+            if (native) {
+                int32_t n = static_cast<int32_t>(slot_or_num) - 1;
+                if (state) {
+                    if (refs[n] != -1) fire(ERR_SCRIPT, "dup-refine", path);
+                    refs[n] = argc;
+                }
+            } else {
+                Cell* flag = base + slot_or_num;
+                if (logic::get(flag)) fire(ERR_SCRIPT, "dup-refine", path);
+                set_logic(flag, state);
+            }
+            // The refinement's own arguments follow its descriptor.
+            int32_t j = 0;
+            for (int32_t k = at + 1; k < count; ++k) {
+                const Cell* d = descs + k;
+                if (cell::type(d) != TYPE_TYPESET || kind_of(d) == ARG_RETURN) break;
+                Cell desc = *d;
+                f.argn = 0;
+                Cell* top_before = stack::top;
+                cursor = fetch_arg(f, cursor, kind_of(&desc));
+                if (pending) return cursor;
+                if (state) {
+                    check(f, &desc, stack::top_cell());
+                    if (native) {
+                        ++argc;
+                    } else {
+                        base[slot_or_num + 1 + j] = *stack::top_cell();
+                        stack::top = top_before;
+                    }
+                } else {
+                    stack::top = top_before;
+                }
+                ++j;
+            }
+        }
+    }
+
+    if (tracing) trace::event(trace::EV_CALL, code, cursor, path ? path : name, fn);
+    if (native) {
+        natives::NativeFn entry = cell::type(fn) == TYPE_NATIVE ? natives::entry(fn->w1) : actions::stack_entry(fn->w1);
+        if (!entry) fire(ERR_INTERNAL, "not-done");
+        entry(refs);
+    } else if (locals > 0) {
+        function::push_refinement_off(locals);
+    }
+    return cursor;
+}
+
+Cell* eval_code(const Cell* value_in, Cell* cursor, Cell* end, const Cell* code, bool sub, const Cell* path,
+                const Cell* name_pos, const Cell* owner, int mode, bool infix) {
+    (void)mode;
+    (void)owner;
+    Cell value = *value_in;
+    Cell name;
+    const Cell* n = name_pos;
+    if (!n && !path && cursor && code && cursor > block::rs_head(const_cast<Cell*>(code))) n = cursor - 1;
+    if (n && cell::type(n) == TYPE_WORD) name = *n; else name = words::_anon_tag;
+    name.header &= ~FLAG_NEW_LINE;
+    if (tracing) trace::event(trace::EV_OPEN, code, cursor, nullptr, &name);
+    if (!infix) stack::push(&value);
+
+    switch (cell::type(&value)) {
+        case TYPE_NATIVE:
+        case TYPE_ACTION:
+            stack::mark_interp_native(&name);
+            cursor = eval_arguments(&value, cursor, end, code, path, name_pos, &name, infix);
+            if (pending) return cursor;
+            break;
+        case TYPE_FUNCTION: {
+            stack::mark_interp_func(&name, value.w1);
+            cursor = eval_arguments(&value, cursor, end, code, path, name_pos, &name, infix);
+            if (pending) return cursor;
+            call_function(&value, value.w1, &name, 0);
+            if (pending) return cursor;
+            break;
+        }
+        default:
+            fire(ERR_INTERNAL, "not-done");
+    }
+    if (sub) stack::unwind(); else stack::unwind_last();
+    if (tracing) trace::event(trace::EV_RETURN, code, cursor, &name, stack::top_cell());
+    if (!infix && sub) {
+        Cell r = *(stack::top - 1);
+        --stack::top;
+        *(stack::top - 1) = r;
+    }
+    return cursor;
+}
+
+void call_function(const Cell* fn_in, Node, const Cell* name, uint32_t) {
+    Cell fn = *fn_in;
+    Node ctx = fn.w1;
+    Cell* more = series::buffer_of(fn.w3)->head_cell();
+    Cell body = more[0];
+    if (cell::type(&body) != TYPE_BLOCK) {
+        set_none(stack::arguments);
+        stack::keep();
+        return;
+    }
+    collector::Root keep_fn(&fn);
+    Cell* cc = context::context_cell(ctx);
+    uint32_t saved = cc->w2;
+    cc->w2 = stack::values_ref(stack::arguments);
+    CallFrame* frame = stack::top_frame();
+    frame->header |= FRAME_BODY_FLAG;
+    auto restore = [&] {
+        context::context_cell(ctx)->w2 = saved;
+        frame->header &= ~FRAME_BODY_FLAG;
+    };
+    if (tracing) trace::event(trace::EV_PROLOG, &body, nullptr, name, &fn);
+    try {
+        eval_block(&body, true);
+    } catch (const Thrown& t) {
+        if (t.code != THROWN_RETURN && t.code != THROWN_EXIT) {
+            restore();
+            throw;
+        }
+        pending = t.code;
+    }
+    if (tracing) trace::event(trace::EV_EPILOG, &body, nullptr, name, &fn);
+    restore();
+    if (pending == THROWN_RETURN || pending == THROWN_EXIT) pending = 0;
+}
+
+Cell* call_with(const Cell* fn_in, const Cell* args, int count, uint32_t name_sym, uint32_t kind) {
+    Cell fn = *fn_in;
+    collector::Root keep(&fn);
+    Cell name = words::_anon_tag;
+    name.w2 = name_sym ? name_sym : name.w2;
+    if (cell::type(&fn) != TYPE_FUNCTION) fire(ERR_SCRIPT, "invalid-arg", &fn);
+    stack::mark_interp_func(&name, fn.w1);
+    Cell* base = stack::arguments;
+    // Fill the frame by the descriptors: the given arguments in order, none
+    // for the rest, refinements off, locals none.
+    Node list = arg_list(&fn);
+    int32_t n = static_cast<int32_t>(series::buffer_of(list)->length());
+    int used = 0;
+    bool active = true;
+    int32_t locals = 0;
+    for (int32_t i = 0; i < n; ++i) {
+        const Cell* d = series::buffer_of(list)->head_cell() + i;
+        switch (cell::type(d)) {
+            case TYPE_TYPESET:
+                if (kind_of(d) == ARG_RETURN) break;
+                if (active && used < count) stack::push(args + used++);
+                else set_none(stack::push_new());
+                break;
+            case TYPE_REFINEMENT:
+                active = false;
+                set_logic(stack::push_new(), false);
+                break;
+            case TYPE_INTEGER: locals = cell::get_int(d); break;
+            default: break;
+        }
+    }
+    if (locals > 0) function::push_refinement_off(locals);
+    call_function(&fn, fn.w1, &name, kind);
+    throw_pending();
+    stack::unwind();
+    return base;
+}
+
+}  // namespace zel::interpreter

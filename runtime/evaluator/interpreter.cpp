@@ -1,0 +1,383 @@
+// Evaluation of blocks, expressions and paths.
+#include "runtime/evaluator/interpreter.h"
+#include "runtime/actions.h"
+#include "runtime/collector.h"
+#include "runtime/datatypes/block.h"
+#include "runtime/datatypes/context.h"
+#include "runtime/datatypes/word.h"
+#include "runtime/evaluator/trace.h"
+#include "runtime/memory.h"
+#include "runtime/stack.h"
+#include "runtime/words.h"
+
+namespace zel::interpreter {
+
+uint32_t pending = 0;
+Cell current_code = {TYPE_UNSET, 0, 0, 0};
+bool tracing = false;
+bool trace_run = false;
+
+void init() {
+    pending = 0;
+    set_unset(&current_code);
+    tracing = false;
+    trace_run = false;
+}
+
+namespace {
+
+inline bool is_callable(uint32_t t) {
+    return t == TYPE_NATIVE || t == TYPE_ACTION || t == TYPE_FUNCTION || t == TYPE_ROUTINE;
+}
+
+// Stores a value as sub says: pushed, or made the current result.
+inline void emit(const Cell* v, bool sub) {
+    if (sub) stack::push(v); else stack::set_last_keep(v);
+}
+
+// Saves the current code on entry and restores it on every way out.
+struct CodeScope {
+    Cell saved;
+    CodeScope() : saved(current_code) {}
+    ~CodeScope() { current_code = saved; }
+};
+
+// The op! value a word refers to, when the word is an operator in a context
+// whose values are present; null otherwise. Raises nothing.
+const Cell* infix_op(const Cell* w) {
+    if (cell::type(w) != TYPE_WORD) return nullptr;
+    Node ctx = w->w1;
+    if (!ctx || w->w3 == 0xFFFFFFFFu) return nullptr;
+    Cell* cc = context::context_cell(ctx);
+    if (cc->w2 == 0) return nullptr;
+    const Cell* v = context::local(ctx, w->w3);
+    return cell::type(v) == TYPE_OP ? v : nullptr;
+}
+
+// The value cell of a bound word whose context has its values present; the
+// general lookup (with its errors) for anything else.
+inline Cell* word_value(const Cell* w) {
+    Node ctx = w->w1;
+    uint32_t idx = w->w3;
+    if (ctx && idx != 0xFFFFFFFFu) {
+        const Cell* cc = node_table[ctx]->head_cell();
+        uint32_t values = cc->w2;
+        if (values) {
+            if (cc->header & FLAG_STACK_VALUES) {
+                Cell* slot = stack::values_at(values) + idx;
+                if (slot < stack::top) return slot;
+            } else {
+                SeriesBuffer* b = node_table[values];
+                if (uint64_t{idx} * sizeof(Cell) < b->tail - b->head) return b->head_cell() + idx;
+            }
+        }
+    }
+    return context::get(w);
+}
+
+inline uint32_t position_of(const Cell* code, const Cell* cursor) {
+    if (!code) return 0;
+    return static_cast<uint32_t>(cursor - block::rs_head(const_cast<Cell*>(code)));
+}
+
+}  // namespace
+
+void eval_block(const Cell* code_in, bool chain) {
+    Cell code = *code_in;
+    collector::Root keep(&code);
+    Pin pin(&code);  // cursors below point into this buffer
+    CodeScope scope;
+    stack::mark_interp_eval(&words::_body_tag);
+    Cell* head = block::rs_head(&code);
+    Cell* tail = block::rs_tail(&code);
+    if (tracing) trace::event(trace::EV_ENTER, &code, head, nullptr, nullptr);
+    if (head == tail) {
+        set_unset(stack::arguments);
+        stack::keep();
+    } else {
+        current_code = code;
+        uint32_t base_index = code.w1;
+        Cell* cursor = head;
+        while (cursor < tail) {
+            current_code.w1 = base_index + static_cast<uint32_t>(cursor - head);
+            cursor = eval_expression(cursor, tail, &code, false, false, false);
+            if (pending) return;
+            if (cursor < tail) stack::reset();
+            collector::safe_point();
+            if (sys::interrupt_pending) sys::honour_interrupt();
+        }
+    }
+    if (tracing) trace::event(trace::EV_EXIT, &code, tail, nullptr, stack::arguments);
+    if (chain) stack::unwind_last(); else stack::unwind();
+}
+
+Cell* eval_next(const Cell* code, Cell* cursor, Cell* end, bool sub) {
+    stack::mark_interp_native(&words::_body_tag);
+    Cell* next = eval_expression(cursor, end, code, false, false, false);
+    if (pending) return next;
+    if (sub) stack::unwind(); else stack::unwind_last();
+    return next;
+}
+
+int32_t eval_next_index(Cell* blk) {
+    Cell code = *blk;
+    collector::Root keep(&code);
+    Cell* head = block::rs_head(&code);
+    Cell* tail = block::rs_tail(&code);
+    if (head >= tail) {
+        set_unset(stack::arguments);
+        return static_cast<int32_t>(code.w1);
+    }
+    Cell* next = eval_next(&code, head, tail, false);
+    return static_cast<int32_t>(code.w1 + (next - head));
+}
+
+Cell* eval_expression(Cell* cursor, Cell* end, const Cell* code, bool prefix, bool sub, bool passive) {
+    Cell* start_top = stack::top;
+    const Cell* value = cursor;
+    if (tracing) trace::event(trace::EV_FETCH, code, cursor, nullptr, value);
+    switch (cell::type(value)) {
+        case TYPE_PAREN: {
+            stack::mark_interp_native(&words::_body_tag);
+            eval_block(value, true);
+            if (pending) return cursor;
+            if (sub) stack::unwind(); else stack::unwind_last();
+            ++cursor;
+            break;
+        }
+        case TYPE_SET_WORD: {
+            // No frame is marked for the assignment itself: it is marked only
+            // when the assignment fails, so the report names the set-word.
+            Cell sw = *value;
+            ++cursor;
+            Cell* slot = stack::top;
+            if (cursor >= end) {
+                stack::mark_interp_native(&sw);
+                fire(ERR_SCRIPT, "need-value", &sw);
+            }
+            cursor = eval_expression(cursor, end, code, false, true, false);
+            if (pending) return cursor;
+            Cell v = *slot;
+            if (tracing) trace::event(trace::EV_SET, code, cursor, &sw, &v);
+            if (cell::type(&v) == TYPE_UNSET) {
+                stack::top = slot;
+                stack::mark_interp_native(&sw);
+                fire(ERR_SCRIPT, "need-value", &sw);
+            }
+            stack::top = slot;
+            Cell* cc = sw.w1 ? node_table[sw.w1]->head_cell() : nullptr;
+            if (cc && sw.w3 != 0xFFFFFFFFu && context::kind_of(cc) != context::KIND_OBJECT) {
+                *word_value(&sw) = v;
+            } else {
+                context::set_in(&sw, &v, sw.w1, true);
+            }
+            emit(&v, sub);
+            break;
+        }
+        case TYPE_SET_PATH: {
+            Cell sp = *value;
+            ++cursor;
+            if (cursor >= end) fire(ERR_SCRIPT, "need-value", &sp);
+            stack::mark_interp_native(&words::_set_path);
+            cursor = eval_expression(cursor, end, code, false, true, false);
+            if (pending) return cursor;
+            if (tracing) trace::event(trace::EV_SET, code, cursor, &sp, stack::arguments);
+            eval_path(&sp, cursor, end, code, true, false, true, false);
+            if (pending) return cursor;
+            if (sub) stack::unwind(); else stack::unwind_last();
+            break;
+        }
+        case TYPE_GET_WORD: {
+            Cell v = *word_value(value);
+            emit(&v, sub);
+            ++cursor;
+            break;
+        }
+        case TYPE_LIT_WORD: {
+            Cell v = *value;
+            cell::set_type(&v, TYPE_WORD);
+            v.header &= ~FLAG_NEW_LINE;
+            emit(&v, sub);
+            ++cursor;
+            break;
+        }
+        case TYPE_WORD: {
+            Cell w = *value;
+            ++cursor;
+            const Cell* v = word_value(&w);
+            switch (cell::type(v)) {
+                case TYPE_UNSET: fire(ERR_SCRIPT, "no-value", &w);
+                case TYPE_NATIVE:
+                case TYPE_ACTION:
+                case TYPE_FUNCTION:
+                case TYPE_ROUTINE: {
+                    Cell fn = *v;
+                    cursor = eval_code(&fn, cursor, end, code, sub, nullptr, &w, nullptr, 0, false);
+                    if (pending) return cursor;
+                    break;
+                }
+                case TYPE_OP: fire(ERR_SCRIPT, "no-op-arg", &w);
+                default: {
+                    Cell copy = *v;
+                    if (tracing) trace::event(trace::EV_PUSH, code, cursor, nullptr, &copy);
+                    emit(&copy, sub);
+                }
+            }
+            break;
+        }
+        case TYPE_PATH:
+        case TYPE_GET_PATH: {
+            Cell p = *value;
+            cursor = eval_path(&p, cursor + 1, end, code, false, cell::type(&p) == TYPE_GET_PATH, sub, false);
+            if (pending) return cursor;
+            break;
+        }
+        case TYPE_LIT_PATH: {
+            Cell v = *value;
+            cell::set_type(&v, TYPE_PATH);
+            v.header &= ~FLAG_NEW_LINE;
+            v.w3 = 0;
+            emit(&v, sub);
+            ++cursor;
+            break;
+        }
+        case TYPE_OP: fire(ERR_INTERNAL, "not-done");
+        case TYPE_NATIVE:
+        case TYPE_ACTION:
+        case TYPE_FUNCTION:
+        case TYPE_ROUTINE: {
+            Cell fn = *value;
+            if (passive) {
+                emit(&fn, sub);
+                ++cursor;
+                break;
+            }
+            ++cursor;
+            cursor = eval_code(&fn, cursor < end ? cursor : end, end, code, sub, nullptr, nullptr, nullptr, 0, false);
+            if (pending) return cursor;
+            break;
+        }
+        case TYPE_ISSUE: {
+            if (cursor + 1 < end && cell::type(cursor + 1) == TYPE_BLOCK) {
+                uint32_t sym = symbol::resolve(value->w2);
+                if (sym == words::system_ || sym == words::system_global) fire(ERR_INTERNAL, "zel-system");
+            }
+            Cell v = *value;
+            emit(&v, sub);
+            ++cursor;
+            break;
+        }
+        default: {
+            Cell v = *value;
+            if (tracing) trace::event(trace::EV_PUSH, code, cursor, nullptr, &v);
+            emit(&v, sub);
+            ++cursor;
+        }
+    }
+
+    if (!prefix) {
+        // Infix operators apply left to right, with no precedence.
+        while (cursor < end) {
+            const Cell* op = infix_op(cursor);
+            if (!op) break;
+            Cell opw = *cursor;
+            if (tracing) trace::event(trace::EV_FETCH, code, cursor, nullptr, &opw);
+            stack::top = start_top;  // the left operand sits exactly here
+            Cell fn = *op;
+            cell::set_type(&fn, (fn.header >> 16) & 0xFF);
+            fn.header &= 0xFF;
+            cursor = eval_code(&fn, cursor + 1, end, code, sub, nullptr, &opw, nullptr, 0, true);
+            if (pending) return cursor;
+        }
+    }
+    if (tracing && !sub) trace::event(trace::EV_EXPR, code, cursor, nullptr, stack::arguments);
+    return cursor;
+}
+
+Cell* eval_path(const Cell* path_in, Cell* cursor, Cell* end, const Cell* code, bool set, bool get, bool sub,
+                bool case_) {
+    Cell path = *path_in;
+    collector::Root keep_path(&path);
+    Pin pin(&path);
+    int32_t len = block::rs_length_q(&path);
+    if (len <= 0) fire(ERR_SCRIPT, "empty-path");
+    if (tracing) trace::event(trace::EV_ENTER, &path, block::rs_head(&path), nullptr, nullptr);
+    Cell head = *block::rs_head(&path);
+    if (cell::type(&head) != TYPE_WORD) fire(ERR_SCRIPT, "word-first", &path);
+    Cell* saved_top = stack::top;
+    Cell parent = *context::get(&head);
+    Cell gparent;
+    set_none(&gparent);
+    if (head.w1 && head.w1 != context::global) {
+        Cell* owner = context::owner_cell(head.w1);
+        if (cell::type(owner) != TYPE_OBJECT) gparent = *owner;
+    }
+    collector::Root keep_parent(&parent);
+    collector::Root keep_gparent(&gparent);
+    uint32_t pt = cell::type(&parent);
+    if (is_callable(pt)) {
+        if (set) fire(ERR_SCRIPT, "invalid-path-set", &path);
+        if (get) fire(ERR_SCRIPT, "invalid-path-get", &path);
+        cursor = eval_code(&parent, cursor, end, code, true, &path, block::rs_head(&path), nullptr, 0, false);
+        if (pending) return cursor;
+        if (!sub) {
+            Cell r = *stack::top_cell();
+            stack::top = saved_top;
+            stack::set_last_keep(&r);
+        }
+        if (tracing) trace::event(trace::EV_EXIT, &path, block::rs_tail(&path), nullptr, stack::top_cell());
+        return cursor;
+    }
+    if (pt == TYPE_UNSET) fire(ERR_SCRIPT, "unset-path", &path, &head);
+    if (tracing) trace::event(trace::EV_PUSH, &path, block::rs_head(&path), nullptr, &parent);
+
+    Cell prev_item = head;
+    for (int32_t i = 1; i < len; ++i) {
+        Cell item = block::rs_head(&path)[i];
+        if (tracing) trace::event(trace::EV_FETCH, &path, block::rs_head(&path) + i, nullptr, &item);
+        Cell element;
+        switch (cell::type(&item)) {
+            case TYPE_GET_WORD: element = *context::get(&item); break;
+            case TYPE_PAREN: {
+                eval_block(&item, false);
+                if (pending) return cursor;
+                element = *stack::top_cell();
+                stack::pop(1);
+                break;
+            }
+            default: element = item;
+        }
+        collector::Root keep_element(&element);
+        if (cell::type(&element) == TYPE_UNSET) fire(ERR_SCRIPT, "invalid-path", &path, &item);
+        bool tail = i == len - 1;
+        Cell* value = (set && tail) ? stack::arguments : nullptr;
+        bool evt = false;
+        if (set && tail && len >= 3) {
+            uint32_t gt = cell::type(&gparent);
+            evt = (gt == TYPE_OBJECT && gparent.w3 != 0 && cell::type(&prev_item) == TYPE_WORD) ||
+                  series::any_block(gt);
+        }
+        Cell* result = actions::eval_path(&parent, &element, value, &path, &gparent, &prev_item, i - 1, case_, get,
+                                          tail, evt);
+        Cell next = *result;
+        if (!set && !get && is_callable(cell::type(&next))) {
+            cursor = eval_code(&next, cursor, end, code, true, &path, block::rs_head(&path) + i, &parent, 0, false);
+            if (pending) return cursor;
+            Cell r = *stack::top_cell();
+            stack::top = saved_top;
+            if (sub) stack::push(&r); else stack::set_last_keep(&r);
+            if (tracing) trace::event(trace::EV_EXIT, &path, block::rs_tail(&path), nullptr, &r);
+            return cursor;
+        }
+        gparent = parent;
+        parent = next;
+        prev_item = item;
+    }
+    if (tracing) trace::event(trace::EV_EXIT, &path, block::rs_tail(&path), nullptr, &parent);
+    stack::top = saved_top;
+    if (set) return cursor;  // the assigned value is already the frame's result
+    emit(&parent, sub);
+    return cursor;
+}
+
+}  // namespace zel::interpreter

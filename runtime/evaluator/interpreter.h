@@ -1,0 +1,68 @@
+// The interpreter: evaluates blocks of values, one expression at a time.
+//
+// Every expression leaves its value either pushed on the argument stack
+// (sub: an argument being fetched) or stored in the current frame's result
+// slot. Non-local exits that need no C++ frame between their origin and
+// their target (break in a loop body, return in a function body) travel as
+// a pending code: the native that asks for the exit unrolls the stacks to
+// the target frame and sets `pending`; every evaluating routine returns at
+// once when it sees a pending code, touching neither stack; the target
+// (a loop native, a function call) takes it. Where C++ code that cannot
+// handle a pending code calls the evaluator, `throw_pending()` turns it into
+// a `Thrown` exception, which the same targets also take.
+#pragma once
+#include <cstdint>
+#include "runtime/cell.h"
+#include "runtime/errors.h"
+
+namespace zel::interpreter {
+
+// 0, or the thrown code of a non-local exit in progress.
+extern uint32_t pending;
+// The block under evaluation, positioned at the current expression (error reports).
+extern Cell current_code;
+// Tracing switches (do/trace).
+extern bool tracing;
+extern bool trace_run;
+
+void init();
+
+// Evaluates a block or paren from its head to its tail in a frame of its
+// own; with `chain` the result lands in the caller's result slot, else it is
+// left as the top cell of the argument stack.
+void eval_block(const Cell* code, bool chain);
+// Evaluates one expression from `cursor` (then applies infix operators
+// unless `prefix`); returns the cursor after it.
+Cell* eval_expression(Cell* cursor, Cell* end, const Cell* code, bool prefix, bool sub, bool passive);
+// One expression with infix look-ahead in a frame of its own.
+Cell* eval_next(const Cell* code, Cell* cursor, Cell* end, bool sub);
+// One expression from a block value's position; the new index.
+int32_t eval_next_index(Cell* block);
+// Calls a callable value met in code (or reached through a path).
+Cell* eval_code(const Cell* value, Cell* cursor, Cell* end, const Cell* code, bool sub, const Cell* path,
+                const Cell* name, const Cell* owner, int mode, bool infix);
+// Evaluates a path, a get-path (get) or a set-path's assignment (set).
+Cell* eval_path(const Cell* path, Cell* cursor, Cell* end, const Cell* code, bool set, bool get, bool sub,
+                bool case_);
+
+// Runs a function's body (the frame is marked and the arguments pushed);
+// `kind` is the callback kind bit (0 for none).
+void call_function(const Cell* fn, Node ctx, const Cell* name, uint32_t kind);
+
+// Calls a user function with the given arguments (any that the spec does
+// not take are dropped, missing ones are none) in a frame named `name_sym`;
+// the result is left at the frame's base and returned (valid until the next
+// call). Throws a pending exit as an exception.
+Cell* call_with(const Cell* fn, const Cell* args, int count, uint32_t name_sym, uint32_t kind);
+
+// Turns a pending code into a Thrown exception (for C++ callers of the
+// evaluator that cannot return it).
+inline void throw_pending() {
+    if (pending) {
+        uint32_t c = pending;
+        pending = 0;
+        throw Thrown{c};
+    }
+}
+
+}  // namespace zel::interpreter

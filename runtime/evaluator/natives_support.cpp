@@ -1,0 +1,69 @@
+#include "runtime/evaluator/natives_support.h"
+#include "runtime/actions.h"
+#include "runtime/collector.h"
+#include "runtime/datatypes/block.h"
+#include "runtime/datatypes/string.h"
+#include "runtime/evaluator/natives_list.h"
+#include "runtime/memory.h"
+
+namespace zel::natives {
+
+Iteration run_body(const Cell* body) {
+    Cell b = *body;
+    try {
+        interpreter::eval_block(&b, true);
+    } catch (const Thrown& t) {
+        if (t.code != THROWN_BREAK && t.code != THROWN_CONTINUE) throw;
+        interpreter::pending = t.code;
+    }
+    switch (interpreter::pending) {
+        case 0: return ITER_NEXT;
+        case THROWN_BREAK: interpreter::pending = 0; return ITER_BREAK;
+        case THROWN_CONTINUE: interpreter::pending = 0; return ITER_NEXT;
+        default: return ITER_EXIT;
+    }
+}
+
+bool truthy_checked(const Cell* v) {
+    if (cell::type(v) == TYPE_UNSET) fire(ERR_SCRIPT, "no-return");
+    return truthy(v);
+}
+
+void form_into(const Cell* value, Cell* out) {
+    Cell v = *value;
+    collector::Root keep(&v);
+    string::rs_make_at(out, 16);
+    actions::form(&v, out, nullptr, NO_LIMIT);
+}
+
+bool reduce_into(const Cell* blk_in, Cell* out) {
+    Cell blk = *blk_in;
+    collector::Root keep(&blk);
+    Pin pin(&blk);
+    Cell* start = stack::top;
+    Cell* cursor = block::rs_head(&blk);
+    Cell* tail = block::rs_tail(&blk);
+    while (cursor < tail) {
+        cursor = interpreter::eval_expression(cursor, tail, &blk, false, true, false);
+        if (interpreter::pending) return false;
+    }
+    uint32_t n = static_cast<uint32_t>(stack::top - start);
+    Cell result;
+    block::make_at(&result, static_cast<int32_t>(n));
+    for (uint32_t i = 0; i < n; ++i) block::append_copy(&result, start + i);
+    stack::top = start;
+    *out = result;
+    return true;
+}
+
+const std::vector<Registration>& registrations() {
+    static std::vector<Registration> list;
+    if (list.empty()) {
+        add_control(list);
+        add_core(list);
+        add_loops(list);
+    }
+    return list;
+}
+
+}  // namespace zel::natives

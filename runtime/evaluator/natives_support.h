@@ -1,0 +1,60 @@
+// Small helpers shared by the natives: their arguments, evaluating blocks
+// into their frame, running loop bodies, and exits in progress.
+#pragma once
+#include <cstdint>
+#include "runtime/cell.h"
+#include "runtime/errors.h"
+#include "runtime/evaluator/interpreter.h"
+#include "runtime/stack.h"
+
+namespace zel::natives {
+
+// Argument n of the current call (0-based from the frame's base).
+inline Cell* arg(int n) { return stack::arguments + n; }
+
+// The current call's result.
+inline void result(const Cell* v) { stack::set_last_keep(v); }
+inline void result_none() {
+    set_none(stack::arguments);
+    stack::keep();
+}
+inline void result_unset() {
+    set_unset(stack::arguments);
+    stack::keep();
+}
+inline void result_logic(bool b) {
+    set_logic(stack::arguments, b);
+    stack::keep();
+}
+
+// Evaluates a block with its last value chained into the current call's
+// result slot; false when an exit is now pending (the caller must return at
+// once, touching neither stack).
+inline bool run(const Cell* blk) {
+    Cell b = *blk;
+    interpreter::eval_block(&b, true);
+    return interpreter::pending == 0;
+}
+
+enum Iteration { ITER_NEXT, ITER_BREAK, ITER_EXIT };
+// Runs one iteration of a loop body (the loop frame is the current frame):
+// ITER_BREAK when a break ended the loop (the loop frame's result set),
+// ITER_EXIT when another exit is pending, ITER_NEXT otherwise (a continue
+// included).
+Iteration run_body(const Cell* body);
+
+// The truth of a value: only none and false are false.
+inline bool truthy(const Cell* v) {
+    uint32_t t = cell::type(v);
+    return !(t == TYPE_NONE || (t == TYPE_LOGIC && v->w1 == 0));
+}
+// The truth of a condition that must have a value (while, until, case).
+bool truthy_checked(const Cell* v);
+
+// Forms a value into a new string! written to `out`.
+void form_into(const Cell* value, Cell* out);
+// Evaluates every expression of a block, pushing the values, and makes them
+// a new block in `out`; false when an exit is pending.
+bool reduce_into(const Cell* blk, Cell* out);
+
+}  // namespace zel::natives

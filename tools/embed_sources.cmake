@@ -1,0 +1,28 @@
+# Writes a C++ file holding the boot library's Zel sources as string
+# constants, in file-name order. Called at build time:
+#   cmake -DOUT=file.cpp -DSOURCES="a.zel|b.zel" -P embed_sources.cmake
+set(body "// Generated from boot/zel/*.zel by tools/embed_sources.cmake; do not edit.\n")
+string(APPEND body "#include \"boot/sources.h\"\n\nnamespace zel::boot {\n\nconst Source SOURCES[] = {\n")
+string(REPLACE "|" ";" SOURCES "${SOURCES}")
+set(count 0)
+foreach(src ${SOURCES})
+  file(READ ${src} text)
+  get_filename_component(name ${src} NAME)
+  # Split long texts into several literals so no compiler limit is reached.
+  string(LENGTH "${text}" len)
+  string(APPEND body "    {\"${name}\",\n")
+  set(pos 0)
+  while(pos LESS len)
+    string(SUBSTRING "${text}" ${pos} 8000 chunk)
+    string(APPEND body "     R\"ZELSRC(${chunk})ZELSRC\"\n")
+    math(EXPR pos "${pos} + 8000")
+  endwhile()
+  if(len EQUAL 0)
+    string(APPEND body "     \"\"\n")
+  endif()
+  string(APPEND body "     , ${len}},\n")
+  math(EXPR count "${count} + 1")
+endforeach()
+string(APPEND body "};\n\nconst unsigned SOURCE_COUNT = ${count};\n\n}  // namespace zel::boot\n")
+file(WRITE ${OUT}.tmp "${body}")
+execute_process(COMMAND ${CMAKE_COMMAND} -E copy_if_different ${OUT}.tmp ${OUT})
