@@ -10,11 +10,12 @@ bool requested = false;
 bool stress = false;
 uint32_t cycles = 0;
 
-namespace {
-CollectFn collect_fn = nullptr;
 Cell** roots = nullptr;
 uint32_t roots_used = 0;
 uint32_t roots_capacity = 0;
+
+namespace {
+CollectFn collect_fn = nullptr;
 }  // namespace
 
 void set_collect(CollectFn fn) { collect_fn = fn; }
@@ -34,21 +35,13 @@ void collect_now() {
     ++cycles;
 }
 
-void push_root(Cell* c) {
-    if (roots_used == roots_capacity) {
-        roots_capacity = roots_capacity ? roots_capacity * 2 : 256;
-        roots = static_cast<Cell**>(sys::realloc(roots, roots_capacity * sizeof(Cell*)));
-    }
-    roots[roots_used++] = c;
+void grow_roots() {
+    roots_capacity = roots_capacity ? roots_capacity * 2 : 256;
+    roots = static_cast<Cell**>(sys::realloc(roots, roots_capacity * sizeof(Cell*)));
 }
 
-// Roots are scoped, so they leave in reverse order; an out-of-order pop
-// would mean a guard outlived its scope.
-void pop_root(Cell* c) {
-    if (roots_used > 0 && roots[roots_used - 1] == c) {
-        --roots_used;
-        return;
-    }
+// An out-of-order pop would mean a guard outlived its scope; kept sound anyway.
+void pop_root_out_of_order(Cell* c) {
     for (uint32_t i = roots_used; i-- > 0;) {
         if (roots[i] == c) {
             for (uint32_t j = i; j + 1 < roots_used; ++j) roots[j] = roots[j + 1];

@@ -37,8 +37,20 @@ inline void safe_point() {
 }
 
 // The shadow root stack: cells held by C++ code across safe points.
-void push_root(Cell* c);
-void pop_root(Cell* c);
+extern Cell** roots;
+extern uint32_t roots_used;
+extern uint32_t roots_capacity;
+void grow_roots();
+void pop_root_out_of_order(Cell* c);
+inline void push_root(Cell* c) {
+    if (roots_used == roots_capacity) grow_roots();
+    roots[roots_used++] = c;
+}
+// Roots are scoped, so they leave in reverse order.
+inline void pop_root(Cell* c) {
+    if (roots_used > 0 && roots[roots_used - 1] == c) --roots_used;
+    else pop_root_out_of_order(c);
+}
 uint32_t root_count();
 Cell* root_at(uint32_t i);
 

@@ -8,9 +8,11 @@
 
 namespace zel::datatype {
 
+ActionFn* action_entries = nullptr;
+
 namespace {
 TypeEntry* types = nullptr;
-ActionFn* actions = nullptr;
+ActionFn*& actions = action_entries;
 uint32_t parents[TYPE_TABLE_ROWS];
 uint32_t highest = 0;
 }  // namespace
@@ -60,7 +62,6 @@ uint32_t highest_id() { return highest; }
 const TypeEntry& entry(uint32_t id) { return types[id]; }
 const char* name_of(uint32_t id) { return id < TYPE_TABLE_ROWS && types[id].name ? types[id].name : nullptr; }
 uint32_t parent_of(uint32_t id) { return id < TYPE_TABLE_ROWS ? parents[id] : 0; }
-ActionFn action(uint32_t type_id, int slot) { return actions[type_id * ACTION_ROW + slot - 1]; }
 void set_action(uint32_t type_id, int slot, ActionFn fn) { actions[type_id * ACTION_ROW + slot - 1] = fn; }
 ActionFn* action_table() { return actions; }
 

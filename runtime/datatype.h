@@ -43,7 +43,8 @@ uint32_t highest_id();
 const TypeEntry& entry(uint32_t id);
 const char* name_of(uint32_t id);
 uint32_t parent_of(uint32_t id);
-ActionFn action(uint32_t type_id, int slot);  // slot 1-62
+extern ActionFn* action_entries;  // the action table, row by type id
+inline ActionFn action(uint32_t type_id, int slot) { return action_entries[type_id * ACTION_ROW + slot - 1]; }  // slot 1-62
 void set_action(uint32_t type_id, int slot, ActionFn fn);
 ActionFn* action_table();
 

@@ -27,8 +27,8 @@ inline bool of_kind(const Cell* kind, uint32_t t) {
 // the cell was read).
 inline void store(const Cell* blk, int64_t i, const Cell* value) { *cell_ptr(blk, i) = *value; }
 
-// Replaces every series value of a fresh copy by its own deep copy. `any`
-// limits the nested blocks copied to block! (clone without any_block).
+// Replaces every series value of a fresh copy by its own deep copy; with
+// `only_blocks` only nested block! values are copied (clone without any_block).
 void deep_copy_cells(const Cell* copy, bool only_blocks) {
     Cell blk = *copy;
     for (int64_t i = 0; i < cell_count(&blk); ++i) {

@@ -64,9 +64,11 @@ uint32_t from_utf8(const Cell* spec) {
 
 int32_t form(Cell* value, Cell* buffer, Cell*, int32_t part) { return emit::character(buffer, value->w2, part); }
 
+// The code point is read first: writing may move the series the value lies in.
 int32_t mold(Cell* value, Cell* buffer, bool, bool all, bool, Cell*, int32_t part, int32_t) {
+    uint32_t cp = value->w2;
     emit::literal(buffer, "#\"", 0);
-    string::append_escaped_char(buffer, value->w2, string::ESCAPE_MODE, all);
+    string::append_escaped_char(buffer, cp, string::ESCAPE_MODE, all);
     emit::character(buffer, '"', 0);
     return part - 4;
 }

@@ -113,11 +113,12 @@ Cell* do_math(int32_t op) {
                 fire(ERR_SCRIPT, "not-related", number::word_named(op == OP_SUB ? "subtract" : "divide", &word),
                      set_datatype(&t, tr));
             } else {
-                // The compound value goes left; the number keeps its type on the right.
+                // The compound value goes left; the number keeps its type on
+                // the right (a whole number arrives as a float!).
+                bool whole = tl == TYPE_INTEGER || tl == TYPE_CHAR;
                 Cell number = *left;
                 *left = *right;
-                make_as(right, tl, tl == TYPE_INTEGER || tl == TYPE_CHAR ? double(integer::get(&number))
-                                                                          : get(&number));
+                make_as(right, whole ? TYPE_FLOAT : tl, whole ? double(integer::get(&number)) : get(&number));
                 handover::compound_math(op);
             }
             return left;

@@ -104,6 +104,18 @@ inline void check(Fetch& f, const Cell* desc, const Cell* value) {
 
 }  // namespace
 
+void check_operands(const Cell* fn, const Cell* name) {
+    Node list = arg_list(fn);
+    const Cell* d = series::buffer_of(list)->head_cell();
+    int argn = 0;
+    for (const Cell* v = stack::arguments; v < stack::arguments + 2; ++d) {
+        if (cell::type(d) != TYPE_TYPESET || kind_of(d) == ARG_RETURN) continue;
+        ++argn;
+        if (!typeset::contains(d, cell::type(v))) expect_arg(name, fn, v, argn);
+        ++v;
+    }
+}
+
 // Fetches the arguments of a callable; for natives and actions also calls it.
 static Cell* eval_arguments(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, const Cell* path,
                             const Cell* name_pos, const Cell* name, bool infix) {
@@ -118,7 +130,11 @@ static Cell* eval_arguments(const Cell* fn, Cell* cursor, Cell* end, const Cell*
     int32_t count = static_cast<int32_t>((lb->tail - lb->head) / sizeof(Cell));
     int32_t refs[MAX_REFS];
     int32_t nrefs = 0;
-    for (int i = 0; i < MAX_REFS; ++i) refs[i] = -1;
+    if (native && count > 0 && cell::type(descs + count - 1) == TYPE_INTEGER) {
+        // A native's list ends with its refinement count.
+        int32_t n = cell::get_int(descs + count - 1);
+        for (int32_t i = 0; i < n && i < MAX_REFS; ++i) refs[i] = -1;
+    }
     Cell* base = stack::arguments;
     if (infix) ++stack::top;  // the left operand already sits in the frame's first cell
 

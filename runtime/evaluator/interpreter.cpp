@@ -1,6 +1,8 @@
 // Evaluation of blocks, expressions and paths.
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/actions.h"
+#include "runtime/actions_stack.h"
+#include "runtime/evaluator/natives.h"
 #include "runtime/collector.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
@@ -74,6 +76,40 @@ inline Cell* word_value(const Cell* w) {
     }
     return context::get(w);
 }
+
+// Operators whose two integer operands are combined here, without a call:
+// add, subtract, multiply and the comparisons. 0 for any other function.
+enum FastOp { FAST_NONE, FAST_ADD, FAST_SUB, FAST_MUL, FAST_COMPARE };
+inline int fast_op_kind(const Cell* fn) {
+    if (cell::type(fn) == TYPE_ACTION) {
+        switch (fn->w1) {
+            case ACT_ADD: return FAST_ADD;
+            case ACT_SUBTRACT: return FAST_SUB;
+            case ACT_MULTIPLY: return FAST_MUL;
+            default: return FAST_NONE;
+        }
+    }
+    if (cell::type(fn) == TYPE_NATIVE && fn->w1 >= natives::NATIVE_EQUAL && fn->w1 <= natives::NATIVE_GREATER_EQUAL) return FAST_COMPARE;
+    return FAST_NONE;
+}
+
+// The comparison op of the comparison natives, by position (equal? first).
+constexpr int32_t NATIVE_OPS[] = {COMP_EQUAL, COMP_NOT_EQUAL, COMP_STRICT_EQUAL, COMP_LESSER,
+                                  COMP_GREATER, COMP_LESSER_EQUAL, COMP_GREATER_EQUAL};
+
+bool int_compare(int32_t a, int32_t b, int32_t op) {
+    switch (op) {
+        case COMP_EQUAL: case COMP_STRICT_EQUAL: return a == b;
+        case COMP_NOT_EQUAL: return a != b;
+        case COMP_LESSER: return a < b;
+        case COMP_GREATER: return a > b;
+        case COMP_LESSER_EQUAL: return a <= b;
+        default: return a >= b;
+    }
+}
+
+Cell* infix_call(const Cell* fn, const Cell* name, Cell* cursor, Cell* end, const Cell* code, Cell* left, bool sub,
+                 int kind);
 
 inline uint32_t position_of(const Cell* code, const Cell* cursor) {
     if (!code) return 0;
@@ -286,13 +322,49 @@ Cell* eval_expression(Cell* cursor, Cell* end, const Cell* code, bool prefix, bo
             Cell fn = *op;
             cell::set_type(&fn, (fn.header >> 16) & 0xFF);
             fn.header &= 0xFF;
-            cursor = eval_code(&fn, cursor + 1, end, code, sub, nullptr, &opw, nullptr, 0, true);
+            int fast = tracing ? 0 : fast_op_kind(&fn);
+            if (fast && cursor + 1 < end) cursor = infix_call(&fn, &opw, cursor + 1, end, code, start_top, sub, fast);
+            else cursor = eval_code(&fn, cursor + 1, end, code, sub, nullptr, &opw, nullptr, 0, true);
             if (pending) return cursor;
         }
     }
     if (tracing && !sub) trace::event(trace::EV_EXPR, code, cursor, nullptr, stack::arguments);
     return cursor;
 }
+
+namespace {
+// Applies an operator whose left operand sits at `left`: the right operand
+// is evaluated (no further operator inside it); two integers are combined
+// here, anything else goes to the operator's own function in a frame.
+Cell* infix_call(const Cell* fn, const Cell* name, Cell* cursor, Cell* end, const Cell* code, Cell* left, bool sub,
+                 int kind) {
+    // The operator's frame holds its left operand in its first cell.
+    stack::top = left;
+    stack::mark_interp_native(name);
+    stack::top = left + 1;
+    cursor = eval_expression(cursor, end, code, true, true, false);
+    if (pending) return cursor;
+    Cell* right = left + 1;
+    if (cell::type(left) == TYPE_INTEGER && cell::type(right) == TYPE_INTEGER) {
+        int64_t a = cell::get_int(left), b = cell::get_int(right);
+        if (kind == FAST_COMPARE) {
+            set_logic(left, int_compare(static_cast<int32_t>(a), static_cast<int32_t>(b), NATIVE_OPS[fn->w1 - natives::NATIVE_EQUAL]));
+        } else {
+            int64_t v = kind == FAST_ADD ? a + b : kind == FAST_SUB ? a - b : a * b;
+            // An overflow gives the exact result as a float!.
+            if (v >= INT32_MIN && v <= INT32_MAX) set_integer(left, static_cast<int32_t>(v));
+            else set_float(left, static_cast<double>(v));
+        }
+    } else {
+        check_operands(fn, name);
+        int32_t refs[1] = {-1};
+        natives::NativeFn entry = cell::type(fn) == TYPE_NATIVE ? natives::entry(fn->w1) : actions::stack_entry(fn->w1);
+        entry(refs);
+    }
+    if (sub) stack::unwind(); else stack::unwind_last();
+    return cursor;
+}
+}  // namespace
 
 Cell* eval_path(const Cell* path_in, Cell* cursor, Cell* end, const Cell* code, bool set, bool get, bool sub,
                 bool case_) {

@@ -45,6 +45,10 @@ Cell* eval_code(const Cell* value, Cell* cursor, Cell* end, const Cell* code, bo
 Cell* eval_path(const Cell* path, Cell* cursor, Cell* end, const Cell* code, bool set, bool get, bool sub,
                 bool case_);
 
+// Checks the two operands at the arguments base against an operator's
+// argument types (expect-arg on a miss).
+void check_operands(const Cell* fn, const Cell* name);
+
 // Runs a function's body (the frame is marked and the arguments pushed);
 // `kind` is the callback kind bit (0 for none).
 void call_function(const Cell* fn, Node ctx, const Cell* name, uint32_t kind);

@@ -105,6 +105,14 @@ const uint8_t* default_end(uint32_t tok, const uint8_t* start, const uint8_t* en
     }
 }
 
+// The position after the character at p.
+const uint8_t* next_char(const State& s, const uint8_t* p) {
+    if (p >= s.in_end) return s.in_end;
+    do ++p;
+    while (p < s.in_end && (*p & 0xC0) == 0x80);
+    return p;
+}
+
 enum class Next { TOKEN, RETURN };
 
 // Steps 5 to 12 of one token: scanner, events, loader, the end of a path
@@ -152,10 +160,14 @@ Next process(State& s, uint32_t tok, const uint8_t* ts, const uint8_t* te, uint3
             }
         }
     }
-    if (s.resume) {
+    bool moved = s.resume != nullptr;
+    if (moved) {
         s.pos = s.resume;
         s.resume = nullptr;
     }
+    // A token skipped at its first byte (a refused prescan of a stray byte)
+    // would be read again forever: step past one character.
+    if (!moved && s.pos <= ts) s.pos = next_char(s, ts);
     if (s.entry == S_PATH && tok != T_PATH && tok != T_ERROR) path_item_end(s);
     if ((s.one || s.prescan) && s.tok_type != 0 && s.entry != S_PATH && s.entry != S_BRACED && tok != T_PATH) {
         uint32_t n = s.tail - s.base;
@@ -200,7 +212,7 @@ void scan_tokens(State& s) {
         s.err_type = -1;
         s.tok_type = DATATYPES[tok];
         s.tok_end = te;
-        s.pos = default_end(tok, ts, te);
+        s.pos = tok == T_EOF ? s.in_end : default_end(tok, ts, te);
         if (tok == T_POINT) s.entry = entry_after_point(s);
         if (tok == T_WORD && (flags & F_UTF8_2)) {
             ts = skip_unicode_spaces(ts, te);

@@ -22,13 +22,9 @@ const char* const NAMES[NATIVE_COUNT] = {
     "transcode", "apply",
 };
 
-NativeFn table[TABLE_SIZE];
-
 }  // namespace
 
-NativeFn entry(uint32_t position) {
-    return position >= 1 && position <= TABLE_SIZE ? table[position - 1] : nullptr;
-}
+NativeFn table[TABLE_SIZE];
 
 const char* name_of(uint32_t position) {
     return position >= 1 && position <= NATIVE_COUNT ? NAMES[position - 1] : nullptr;

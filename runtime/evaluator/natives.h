@@ -18,9 +18,15 @@ using NativeFn = void (*)(const int32_t* refs);
 
 constexpr int TABLE_SIZE = 120;
 constexpr int NATIVE_COUNT = 107;
+// Positions the interpreter knows: the comparison natives, equal? to greater-or-equal?.
+constexpr uint32_t NATIVE_EQUAL = 25;
+constexpr uint32_t NATIVE_GREATER_EQUAL = 31;
 
+extern NativeFn table[TABLE_SIZE];
 // The entry at a 1-based position, or null.
-NativeFn entry(uint32_t position);
+inline NativeFn entry(uint32_t position) {
+    return position >= 1 && position <= TABLE_SIZE ? table[position - 1] : nullptr;
+}
 // Fills the table in position order (runtime start).
 void init();
 // The word of a native's position ("if" ... "apply").

@@ -19,7 +19,8 @@ constexpr int32_t FLOAT_TEXT_MAX = 313;
 int32_t string_to_integer(const uint8_t* start, int32_t count, uint32_t unit, int32_t* error);
 
 // Sign, digits, ' separators, one point (a comma counts as one), exponent;
-// correctly rounded. On failure *error is -1 and the result is the quiet NaN.
+// correctly rounded. A text that is no number, or whose value overflows to
+// infinity, sets *error to -1 and gives the quiet NaN.
 double string_to_float(const uint8_t* start, int32_t count, uint32_t unit, int32_t* error);
 // The same with a decimal exponent added (-2 reads a number of percents).
 double string_to_float_scaled(const uint8_t* start, int32_t count, uint32_t unit, int extra_exponent,

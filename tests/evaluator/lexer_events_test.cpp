@@ -194,6 +194,14 @@ TEST_F(LexerEvents, RefusingAStrayByteWithoutMovingOnRaises) {
     EXPECT_EQ(blocks::mold(trace_bytes("a \xC0 b \x80\x80 c")), "[a b c]");
 }
 
+// Refusing every prescan skips every token, stray bytes and the input end
+// included, and the scan still ends.
+TEST_F(LexerEvents, RefusingEveryPrescanEnds) {
+    answer = [](const Seen& s, Cell*) { return s.event != "prescan"; };
+    EXPECT_EQ(blocks::mold(trace("a } [b] \"c\"")), "[]");
+    EXPECT_EQ(blocks::mold(trace_bytes(std::string("x \xC0\0 y", 6))), "[]");
+}
+
 TEST_F(LexerEvents, MissingAtTheEndRefused) {
     answer = [](const Seen& s, Cell*) { return s.event != "error"; };
     int32_t type = -1;
