@@ -5,6 +5,7 @@
 // the entry code switches it on once its own set-up is done.
 #include "runtime/runtime.h"
 #include "platform/os.h"
+#include "runtime/actions_stack.h"
 #include "runtime/collector.h"
 #include "runtime/datatype.h"
 #include "runtime/datatypes/context.h"
@@ -57,7 +58,7 @@ void init() {
     // 6. handle table: set up by the handle module when it exists.
     datatype::init_tables();              // 7. type and action tables
     datatypes::register_all();            // 8. datatypes, in their fixed order
-    // 9. action entry table: filled by the action dispatch.
+    actions::init();                      // 9. action entry table
     memory::new_node_frame();             // 10. first node frame and series frame
     memory::new_series_frame(0);
     // 11. the root block and the stacks it holds.

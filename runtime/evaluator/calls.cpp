@@ -29,6 +29,9 @@ enum ArgKind : uint32_t { ARG_EVAL = 0, ARG_GET = 1, ARG_QUOTE = 2, ARG_RETURN =
 inline uint32_t kind_of(const Cell* d) { return (d->header >> KIND_SHIFT) & 3; }
 // At most this many refinements per native or action.
 constexpr int MAX_REFS = 32;
+// Modes of `apply`: every argument in order with refinements as logic values
+// (/all); refinements from the path only; one value per argument (/safer).
+enum Mode { MODE_ALL = 1, MODE_REFINEMENTS = 2, MODE_SAFER = 4 };
 
 inline bool is_native_like(uint32_t t) { return t == TYPE_NATIVE || t == TYPE_ACTION; }
 
@@ -68,7 +71,8 @@ struct Fetch {
     const Cell* code;
     Cell* end;
     bool infix;
-    int argn;  // spec position of the argument being fetched (for reports)
+    int argn;   // spec position of the argument being fetched (for reports)
+    bool one;   // each argument is exactly one value (apply/safer)
 };
 
 // Pushes one argument of the given kind from the cursor.
@@ -78,7 +82,7 @@ Cell* fetch_arg(Fetch& f, Cell* cursor, uint32_t kind) {
         arg_word(f.fn, f.argn, &word);
         fire(ERR_SCRIPT, "no-arg", f.name, &word);
     }
-    if (kind == ARG_EVAL) return eval_expression(cursor, f.end, f.code, f.infix, true, false);
+    if (kind == ARG_EVAL) return eval_expression(cursor, f.one ? cursor + 1 : f.end, f.code, f.infix, true, false);
     if (tracing) trace::event(trace::EV_FETCH, f.code, cursor, nullptr, cursor);
     Cell v = *cursor;
     if (kind == ARG_QUOTE) {
@@ -118,7 +122,7 @@ void check_operands(const Cell* fn, const Cell* name) {
 
 // Fetches the arguments of a callable; for natives and actions also calls it.
 static Cell* eval_arguments(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, const Cell* path,
-                            const Cell* name_pos, const Cell* name, bool infix) {
+                            const Cell* name_pos, const Cell* name, bool infix, int mode) {
     bool native = is_native_like(cell::type(fn));
     Node list = arg_list(fn);
     Cell list_cell;
@@ -138,7 +142,7 @@ static Cell* eval_arguments(const Cell* fn, Cell* cursor, Cell* end, const Cell*
     Cell* base = stack::arguments;
     if (infix) ++stack::top;  // the left operand already sits in the frame's first cell
 
-    Fetch f{fn, name, code, end, infix, 0};
+    Fetch f{fn, name, code, end, infix, 0, (mode & MODE_SAFER) != 0};
     bool active = true;
     bool first = true;
     int32_t locals = 0;
@@ -152,6 +156,18 @@ static Cell* eval_arguments(const Cell* fn, Cell* cursor, Cell* end, const Cell*
                 ++f.argn;
                 if (!active) {
                     if (!native) set_none(stack::push_new());
+                    if (mode == MODE_ALL && !path && cursor < end) {
+                        // apply/all gives every argument: this one is dropped.
+                        Cell* before = stack::top;
+                        cursor = fetch_arg(f, cursor, kind);
+                        if (pending) return cursor;
+                        stack::top = before;
+                    }
+                    break;
+                }
+                if (mode > 0 && cursor >= end) {
+                    set_none(stack::push_new());
+                    ++argc;
                     break;
                 }
                 if (cursor >= end && kind == ARG_QUOTE && typeset::contains(d, TYPE_UNSET)) {
@@ -173,9 +189,22 @@ static Cell* eval_arguments(const Cell* fn, Cell* cursor, Cell* end, const Cell*
             }
             case TYPE_REFINEMENT:
                 ++f.argn;
+                if (mode > 0 && !path && cursor < end && !(mode & MODE_REFINEMENTS)) {
+                    // apply/all: the refinement's state is the next value, a logic!.
+                    cursor = fetch_arg(f, cursor, ARG_EVAL);
+                    if (pending) return cursor;
+                    Cell* state = stack::top_cell();
+                    if (cell::type(state) != TYPE_LOGIC) expect_arg(name, fn, state, f.argn);
+                    active = logic::get(state);
+                    if (native) {
+                        if (active && nrefs < MAX_REFS) refs[nrefs] = argc;
+                        --stack::top;
+                    }
+                } else {
+                    if (!native) set_logic(stack::push_new(), false);
+                    active = false;
+                }
                 if (native) ++nrefs;
-                else set_logic(stack::push_new(), false);
-                active = false;
                 break;
             case TYPE_INTEGER:
                 if (!native) locals = cell::get_int(d);
@@ -246,7 +275,6 @@ static Cell* eval_arguments(const Cell* fn, Cell* cursor, Cell* end, const Cell*
 
 Cell* eval_code(const Cell* value_in, Cell* cursor, Cell* end, const Cell* code, bool sub, const Cell* path,
                 const Cell* name_pos, const Cell* owner, int mode, bool infix) {
-    (void)mode;
     (void)owner;
     Cell value = *value_in;
     Cell name;
@@ -261,12 +289,12 @@ Cell* eval_code(const Cell* value_in, Cell* cursor, Cell* end, const Cell* code,
         case TYPE_NATIVE:
         case TYPE_ACTION:
             stack::mark_interp_native(&name);
-            cursor = eval_arguments(&value, cursor, end, code, path, name_pos, &name, infix);
+            cursor = eval_arguments(&value, cursor, end, code, path, name_pos, &name, infix, mode);
             if (pending) return cursor;
             break;
         case TYPE_FUNCTION: {
             stack::mark_interp_func(&name, value.w1);
-            cursor = eval_arguments(&value, cursor, end, code, path, name_pos, &name, infix);
+            cursor = eval_arguments(&value, cursor, end, code, path, name_pos, &name, infix, mode);
             if (pending) return cursor;
             call_function(&value, value.w1, &name, 0);
             if (pending) return cursor;

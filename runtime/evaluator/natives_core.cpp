@@ -288,6 +288,44 @@ void try_(const int32_t* refs) {
     stack::unwind_last();
 }
 
+void apply_(const int32_t* refs) {
+    Cell target = *arg(0);
+    Cell args = *arg(1);
+    collector::Root keep_args(&args);
+    Cell name = words::_applied_tag;
+    Cell path;
+    set_none(&path);
+    Cell fn = target;
+    uint32_t t = cell::type(&target);
+    if (word::any_word_q(t) || series::any_path(t)) {
+        Cell w = target;
+        if (series::any_path(t)) {
+            path = target;
+            w = *block::rs_head(&path);
+        }
+        name = w;
+        name.header = TYPE_WORD;
+        fn = *context::get(&w);
+        uint32_t ft = cell::type(&fn);
+        if (ft != TYPE_FUNCTION && ft != TYPE_ACTION && ft != TYPE_NATIVE && ft != TYPE_ROUTINE && ft != TYPE_OP)
+            fire(ERR_SCRIPT, "invalid-arg", &target);
+    }
+    if (cell::type(&fn) == TYPE_OP) {
+        cell::set_type(&fn, (fn.header >> 16) & 0xFF);
+        fn.header &= 0xFF;
+    }
+    int mode = ref(refs, 0) ? 1 : 2;
+    if (ref(refs, 1)) mode += 4;
+    stack::set_interp_flag();
+    Pin pin(&args);
+    Cell* head = block::rs_head(&args);
+    Cell* tail = block::rs_tail(&args);
+    bool has_path = cell::type(&path) != TYPE_NONE;
+    collector::Root keep_path(&path);
+    interpreter::eval_code(&fn, head, tail, &args, false, has_path ? &path : nullptr,
+                           has_path ? block::rs_head(&path) : &name, nullptr, mode, false);
+}
+
 }  // namespace
 
 void add_core(std::vector<Registration>& out) {
@@ -299,7 +337,7 @@ void add_core(std::vector<Registration>& out) {
         {"greater-or-equal?", compare_<COMP_GREATER_EQUAL>}, {"same?", same_q}, {"not", not_},
         {"type?", type_q}, {"reduce", reduce_}, {"func", func_}, {"function", function_}, {"does", does_},
         {"has", has_}, {"break", break_}, {"continue", continue_}, {"exit", exit_}, {"return", return_},
-        {"throw", throw_}, {"catch", catch_}, {"try", try_},
+        {"throw", throw_}, {"catch", catch_}, {"try", try_}, {"apply", apply_},
     });
 }
 
