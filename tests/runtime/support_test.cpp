@@ -1,6 +1,7 @@
 // The shared runtime fixture (compiled into the unit test binary).
 #include "tests/runtime/test_support.h"
 #include "runtime/cycles.h"
+#include "boot/library.h"
 #include "runtime/stack.h"
 
 namespace zel::test {
@@ -14,6 +15,7 @@ void ensure_runtime() {
     if (started) return;
     cycles::init();
     runtime::init();
+    boot::load_library();  // the natives, actions and operators, for tests that evaluate
     // An error with no try frame must not end the test binary.
     stack::set_uncaught_handler(uncaught_for_tests);
     started = true;
