@@ -63,6 +63,7 @@ void provisional_printer(const Cell* error) {
 }
 
 errors::Builder builder = provisional_builder;
+errors::FireHook fire_hook = nullptr;
 errors::Printer printer = provisional_printer;
 
 }  // namespace
@@ -70,11 +71,13 @@ errors::Printer printer = provisional_printer;
 void fire(ErrClass cls, const char* id, const Cell* arg1, const Cell* arg2, const Cell* arg3) {
     Cell err;
     errors::build(&err, cls, id, arg1, arg2, arg3);
+    if (fire_hook) fire_hook(&err);
     stack::throw_error(&err);
 }
 
 namespace errors {
 
+void set_fire_hook(FireHook h) { fire_hook = h; }
 void set_builder(Builder b) { builder = b ? b : provisional_builder; }
 void set_printer(Printer p) { printer = p ? p : provisional_printer; }
 

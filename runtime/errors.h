@@ -44,6 +44,9 @@ namespace errors {
 // runtime keeps a provisional form (see errors.cpp); the datatype replaces
 // the builder and the printer when it registers.
 using Builder = void (*)(Cell* out, ErrClass cls, const char* id, const Cell* args[3]);
+// Called with every error just before it is thrown (the tracer reports it).
+using FireHook = void (*)(const Cell* error);
+void set_fire_hook(FireHook h);
 using Printer = void (*)(const Cell* error);
 void set_builder(Builder b);
 void set_printer(Printer p);

@@ -19,6 +19,7 @@
 #include "runtime/stack.h"
 #include "runtime/stack_calls.h"
 #include "runtime/evaluator/interpreter.h"
+#include "runtime/evaluator/trace.h"
 #include "runtime/evaluator/lexer.h"
 #include "runtime/evaluator/natives.h"
 #include "runtime/words.h"
@@ -82,6 +83,7 @@ void init() {
     lexer::init();                        // 18. lexer buffers and tables
     // 19. the boot library is loaded by the entry code.
     interpreter::init();                  // 20. interpreter and collector
+    trace::init();
     collector::init();
     is_started = true;
 }

@@ -21,6 +21,8 @@
 
 namespace zel::interpreter {
 
+void call_body(const Cell* fn_in, const Cell* name);
+
 namespace {
 
 // Kinds of argument descriptors, in header bits 20-21 of their typeset.
@@ -313,7 +315,19 @@ Cell* eval_code(const Cell* value_in, Cell* cursor, Cell* end, const Cell* code,
     return cursor;
 }
 
-void call_function(const Cell* fn_in, Node, const Cell* name, uint32_t) {
+void call_function(const Cell* fn_in, Node, const Cell* name, uint32_t kind) {
+    // Callbacks made on behalf of the runtime (sort comparators, change
+    // handlers...) run untraced.
+    bool was_tracing = tracing;
+    if (kind && tracing) tracing = false;
+    struct Restore {
+        bool saved;
+        ~Restore() { tracing = saved; }
+    } restore_tracing{was_tracing};
+    call_body(fn_in, name);
+}
+
+void call_body(const Cell* fn_in, const Cell* name) {
     Cell fn = *fn_in;
     Node ctx = fn.w1;
     Cell* more = series::buffer_of(fn.w3)->head_cell();

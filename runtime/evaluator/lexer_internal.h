@@ -159,6 +159,8 @@ void scan_word(State&, const uint8_t*, const uint8_t*, uint32_t, bool);
 void scan_issue(State&, const uint8_t*, const uint8_t*, uint32_t, bool);
 void load_word(State&, const uint8_t*, const uint8_t*, uint32_t, bool);
 void load_refinement(State&, const uint8_t*, const uint8_t*, uint32_t, bool);
+// Empties the cache of recently loaded words (a new runtime start).
+void forget_words();
 // Loads a word of the given type from its bare name.
 void push_word(State& s, const uint8_t* name, const uint8_t* end, uint32_t type);
 // The position of the first Unicode space in [p, end), or end.

@@ -3,6 +3,7 @@
 // (scanner, events, loader), and how a scan's values are handed back.
 #include <cstring>
 #include <memory>
+#include <vector>
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/errors.h"
@@ -23,7 +24,7 @@ constexpr uint32_t TEXT_BUFFER_SIZE = 100000;
 
 Cell* cells = nullptr;
 uint32_t capacity = 0;
-State* chain = nullptr;  // the outermost running scan
+std::vector<State*> chain;  // the running scans, outermost first
 uint8_t* text_buffer = nullptr;
 uint32_t text_used = 0;
 
@@ -34,30 +35,22 @@ void grow_stack() {
     capacity = bigger;
 }
 
-State* innermost() {
-    State* s = chain;
-    while (s && s->next) s = s->next;
-    return s;
-}
-
 // Links a state at the end of the chain for its lifetime, whatever way the
 // scan ends (a raised error unwinds through here and drops its cells).
 class Link {
 public:
-    explicit Link(State& s) : s_(s) {
-        State* last = innermost();
-        s.parent = last;
+    explicit Link(State& s) {
+        s.parent = chain.empty() ? nullptr : chain.back();
         s.next = nullptr;
-        if (last) last->next = &s; else chain = &s;
+        if (s.parent) s.parent->next = &s;
+        chain.push_back(&s);
     }
     ~Link() {
-        if (s_.parent) s_.parent->next = nullptr; else chain = nullptr;
+        chain.pop_back();
+        if (!chain.empty()) chain.back()->next = nullptr;
     }
     Link(const Link&) = delete;
     Link& operator=(const Link&) = delete;
-
-private:
-    State& s_;
 };
 
 // A private copy of the text being scanned: in the shared buffer above the
@@ -344,8 +337,9 @@ void init() {
     capacity = STACK_START;
     text_buffer = static_cast<uint8_t*>(sys::alloc(TEXT_BUFFER_SIZE));
     text_used = 0;
-    chain = nullptr;
+    chain.clear();
     forget_event_words();
+    forget_words();
     word::set_scanner(scan_word_name);
 }
 
@@ -405,7 +399,7 @@ Cell* load_value(const Cell* str, Cell* slot) {
 Cell* load_single(const Cell* str) { return load_value(str, stack::arguments); }
 
 void mark(void (*visit)(Cell*)) {
-    for (State* s = chain; s; s = s->next) {
+    for (State* s : chain) {
         for (uint32_t i = s->base; i < s->tail; ++i) visit(cells + i);
         visit(&s->input_value);
         visit(&s->callback);

@@ -1,6 +1,7 @@
 // Word tokens: words of every kind, issues, refinements; the Unicode spaces
 // that end a word; the word module's name scanner.
 #include <cstring>
+#include "runtime/datatypes/context.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/unicode.h"
@@ -29,6 +30,24 @@ int unicode_space_at(const uint8_t* p, const uint8_t* end) {
         default:
             return 0;
     }
+}
+
+// Recently loaded words by name. A name always interns to the same symbol
+// and a global word keeps its index, so a hit gives the very cell that
+// interning and binding would make; a new runtime start empties it.
+struct CachedWord {
+    uint32_t hash;
+    uint32_t length;
+    Cell word;
+    uint8_t name[24];
+};
+constexpr uint32_t WORD_CACHE_SIZE = 4096;
+CachedWord word_cache[WORD_CACHE_SIZE];
+
+uint32_t name_hash(const uint8_t* p, uint32_t n) {
+    uint64_t h = 0x9E3779B97F4A7C15u ^ n;
+    for (uint32_t i = 0; i < n; ++i) h = (h ^ p[i]) * 0x100000001B3u;
+    return static_cast<uint32_t>(h ^ (h >> 29)) | 1;  // never 0: 0 marks an empty entry
 }
 
 // The bare name of a word-family token of a type.
@@ -72,11 +91,34 @@ bool valid_utf8(const uint8_t* p, const uint8_t* end) {
     return true;
 }
 
+void forget_words() { std::memset(word_cache, 0, sizeof word_cache); }
+
 void push_word(State& s, const uint8_t* name, const uint8_t* end, uint32_t type) {
-    if (name >= end || (!ascii_only(name, end) && !valid_utf8(name, end))) fail(s, name, end, static_cast<int32_t>(type));
-    uint32_t sym = symbol::make_from_bytes(name, static_cast<uint32_t>(end - name));
+    uint32_t n = static_cast<uint32_t>(end - name);
+    if (n == 0) fail(s, name, end, static_cast<int32_t>(type));
+    CachedWord* cached = nullptr;
+    uint32_t hash = 0;
+    if (n <= sizeof cached->name && ascii_only(name, end)) {
+        hash = name_hash(name, n);
+        cached = &word_cache[hash & (WORD_CACHE_SIZE - 1)];
+        if (cached->hash == hash && cached->length == n && cached->word.w1 == context::global &&
+            std::memcmp(cached->name, name, n) == 0) {
+            Cell* c = push_cell(s);
+            *c = cached->word;
+            cell::set_type(c, type);
+            return;
+        }
+    } else if (!valid_utf8(name, end)) {
+        fail(s, name, end, static_cast<int32_t>(type));
+    }
     Cell w;
-    word::make_at(sym, &w);
+    word::make_at(symbol::make_from_bytes(name, n), &w);
+    if (cached) {
+        cached->hash = hash;
+        cached->length = n;
+        cached->word = w;
+        std::memcpy(cached->name, name, n);
+    }
     cell::set_type(&w, type);
     *push_cell(s) = w;
 }

@@ -9,6 +9,7 @@
 #include "runtime/evaluator/lexer.h"
 #include "runtime/evaluator/natives_list.h"
 #include "runtime/evaluator/natives_support.h"
+#include "runtime/evaluator/trace.h"
 #include "runtime/memory.h"
 #include "runtime/words.h"
 
@@ -256,10 +257,26 @@ void case_(const int32_t* refs) {
     if (all && matched) stack::set_last_keep(&result); else result_none();
 }
 
+void do_value(const int32_t* refs);
+
 void do_(const int32_t* refs) {
+    bool started = ref(refs, 3) && trace::start_run(arg(refs[3]));
+    if (!started) {
+        do_value(refs);
+        return;
+    }
+    try {
+        do_value(refs);
+    } catch (...) {
+        trace::end_run();
+        throw;
+    }
+    trace::end_run();
+}
+
+void do_value(const int32_t* refs) {
     Cell value = *arg(0);
     collector::Root keep(&value);
-    (void)refs;
     switch (cell::type(&value)) {
         case TYPE_BLOCK:
         case TYPE_PAREN:

@@ -13,6 +13,13 @@ enum Event : uint32_t {
 };
 constexpr uint32_t DEFAULT_EVENTS = 0x1FFFF;
 
+// Reserves the callback's cell (runtime start).
+void init();
+// Starts a do/trace run with the callback (false when one is already active).
+bool start_run(const Cell* callback);
+// Ends the run: end is reported, the callback dropped, a pending exit kept.
+void end_run();
+
 // Calls the callback when the event is in its mask (only while tracing).
 void event(uint32_t ev, const Cell* code, const Cell* cursor, const Cell* ref, const Cell* value);
 
