@@ -120,12 +120,14 @@ inline uint32_t position_of(const Cell* code, const Cell* cursor) {
 
 void eval_block(const Cell* code_in, bool chain) {
     Cell code = *code_in;
-    collector::Root keep(&code);
-    Pin pin(&code);  // cursors below point into this buffer
+    // The pin keeps the buffer alive and in place: cursors below point into it.
+    SeriesBuffer* buf = node_table[code.w2];
+    Pin pin(buf);
     CodeScope scope;
     stack::mark_interp_eval(&words::_body_tag);
-    Cell* head = block::rs_head(&code);
-    Cell* tail = block::rs_tail(&code);
+    Cell* tail = buf->tail_cell();
+    Cell* head = buf->head_cell() + code.w1;
+    if (head > tail) head = tail;
     if (tracing) trace::event(trace::EV_ENTER, &code, head, nullptr, nullptr);
     if (head == tail) {
         set_unset(stack::arguments);

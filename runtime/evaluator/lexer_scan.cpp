@@ -171,31 +171,94 @@ Next process(State& s, uint32_t tok, const uint8_t* ts, const uint8_t* te, uint3
 }
 
 // The scan loop: one walk through the transition table per token.
+// The transition table with each next state premultiplied by the row
+// length, and token types marked, so that the walk adds instead of
+// multiplying on its critical path.
+constexpr uint32_t TOKEN_MARK = 0x8000;
+struct ScaledTable {
+    uint16_t t[STATE_COUNT * CLASS_COUNT];
+};
+const ScaledTable SCALED = [] {
+    ScaledTable s{};
+    for (int st = 0; st < STATE_COUNT; ++st)
+        for (int c = 0; c < CLASS_COUNT; ++c) {
+            uint32_t next = TRANSITIONS[st][c];
+            s.t[st * CLASS_COUNT + c] =
+                static_cast<uint16_t>(next >= TOKEN_FIRST ? TOKEN_MARK | next : next * CLASS_COUNT);
+        }
+    return s;
+}();
+
+// One token's walk through the transition table.
+struct Walk {
+    const uint8_t* start;  // the token's first byte, past the skipped ones
+    const uint8_t* end;    // the byte that ended it
+    uint32_t tok;
+    uint32_t last;         // the state before the token type
+    uint32_t flags;
+    uint32_t lines;
+};
+
+Walk walk(const uint8_t* p, const uint8_t* const end, uint32_t st) {
+    Walk w{};
+    // Before a token, the bytes that lead from state 0 back to it (blanks,
+    // line feeds, control bytes) are skipped. No other state leads to 0.
+    if (st == S_START) {
+        for (; p < end; ++p) {
+            uint32_t c = CLASSES[*p] & 0xFF;
+            if (TRANSITIONS[S_START][c] != S_START) break;
+            w.lines += LINES[c];
+        }
+    }
+    w.start = p;
+    uint32_t row = st * CLASS_COUNT;
+    uint32_t flags = 0;
+    while (p < end) {
+        uint32_t c = CLASSES[*p];
+        flags |= c;
+        uint32_t next = SCALED.t[row + (c & 0xFF)];
+        if (next & TOKEN_MARK) {
+            w.tok = next & ~TOKEN_MARK;
+            break;
+        }
+        w.lines += LINES[c & 0xFF];
+        ++p;
+        if (next == row) {
+            // A state that keeps itself over a run of bytes (the letters of a
+            // word, the digits of a number, the text of a string) is walked
+            // without the state on the critical path.
+            const uint16_t* r = SCALED.t + row;
+            while (p < end) {
+                c = CLASSES[*p];
+                if (r[c & 0xFF] != row) break;
+                flags |= c;
+                w.lines += LINES[c & 0xFF];
+                ++p;
+            }
+        }
+        row = next;
+    }
+    if (!w.tok) {
+        // The end of the input acts as a NUL byte.
+        flags |= CLASSES[0];
+        w.tok = TRANSITIONS[row / CLASS_COUNT][C_NUL];
+    }
+    w.end = p;
+    w.last = row / CLASS_COUNT;
+    w.flags = flags;
+    return w;
+}
+
+// The scan loop: one walk through the transition table per token.
 void scan_tokens(State& s) {
     while (s.pos < s.in_end) {
-        const uint8_t* p = s.pos;
-        const uint8_t* const end = s.in_end;
-        uint32_t flags = 0, skip = 0, lines = 0;
-        uint32_t st = s.entry;
-        uint32_t tok = 0;
-        for (; p < end; ++p) {
-            uint32_t c = CLASSES[*p];
-            flags |= c;
-            uint32_t next = TRANSITIONS[st][c & 0xFF];
-            if (next >= TOKEN_FIRST) {
-                tok = next;
-                break;
-            }
-            skip += SKIP[next];
-            lines += LINES[c & 0xFF];
-            st = next;
-        }
-        if (!tok) {
-            // The end of the input acts as a NUL byte.
-            flags |= CLASSES[0];
-            tok = TRANSITIONS[st][C_NUL];
-        }
-        const uint8_t* ts = s.pos + skip;
+        Walk w = walk(s.pos, s.in_end, s.entry);
+        uint32_t tok = w.tok;
+        uint32_t flags = w.flags;
+        uint32_t lines = w.lines;
+        uint32_t st = w.last;
+        const uint8_t* p = w.end;
+        const uint8_t* ts = w.start;
         const uint8_t* te = p;
         uint32_t entry = s.entry;
         s.line += static_cast<int32_t>(lines);

@@ -1,6 +1,7 @@
 // Word tokens: words of every kind, issues, refinements; the Unicode spaces
 // that end a word; the word module's name scanner.
 #include <cstring>
+#include <utility>
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/word.h"
@@ -38,15 +39,26 @@ int unicode_space_at(const uint8_t* p, const uint8_t* end) {
 struct CachedWord {
     uint32_t hash;
     uint32_t length;
-    Cell word;
-    uint8_t name[24];
+    uint32_t symbol;
+    uint32_t index;  // in the global context
+    uint8_t name[16];
 };
-constexpr uint32_t WORD_CACHE_SIZE = 4096;
-CachedWord word_cache[WORD_CACHE_SIZE];
+static_assert(sizeof(CachedWord) == 32);
+// Two ways per set; a hit in the second way moves to the first, a new word
+// enters the first and pushes the older one to the second.
+constexpr uint32_t WORD_CACHE_SETS = 4096;
+CachedWord word_cache[WORD_CACHE_SETS][2];
+Node cached_context = 0;  // the global context the cached indexes belong to
 
+// The hash of an ASCII name, or 0 when a byte is not ASCII.
 uint32_t name_hash(const uint8_t* p, uint32_t n) {
     uint64_t h = 0x9E3779B97F4A7C15u ^ n;
-    for (uint32_t i = 0; i < n; ++i) h = (h ^ p[i]) * 0x100000001B3u;
+    uint8_t any = 0;
+    for (uint32_t i = 0; i < n; ++i) {
+        any |= p[i];
+        h = (h ^ p[i]) * 0x100000001B3u;
+    }
+    if (any >= 0x80) return 0;
     return static_cast<uint32_t>(h ^ (h >> 29)) | 1;  // never 0: 0 marks an empty entry
 }
 
@@ -91,33 +103,39 @@ bool valid_utf8(const uint8_t* p, const uint8_t* end) {
     return true;
 }
 
-void forget_words() { std::memset(word_cache, 0, sizeof word_cache); }
+void forget_words() {
+    std::memset(word_cache, 0, sizeof word_cache);
+    cached_context = 0;
+}
 
 void push_word(State& s, const uint8_t* name, const uint8_t* end, uint32_t type) {
     uint32_t n = static_cast<uint32_t>(end - name);
     if (n == 0) fail(s, name, end, static_cast<int32_t>(type));
-    CachedWord* cached = nullptr;
-    uint32_t hash = 0;
-    if (n <= sizeof cached->name && ascii_only(name, end)) {
-        hash = name_hash(name, n);
-        cached = &word_cache[hash & (WORD_CACHE_SIZE - 1)];
-        if (cached->hash == hash && cached->length == n && cached->word.w1 == context::global &&
-            std::memcmp(cached->name, name, n) == 0) {
-            Cell* c = push_cell(s);
-            *c = cached->word;
-            cell::set_type(c, type);
-            return;
+    if (cached_context != context::global) {
+        forget_words();
+        cached_context = context::global;
+    }
+    CachedWord* set = nullptr;
+    uint32_t hash = n <= sizeof set->name ? name_hash(name, n) : 0;
+    if (hash) {
+        set = word_cache[hash & (WORD_CACHE_SETS - 1)];
+        for (int way = 0; way < 2; ++way) {
+            CachedWord& e = set[way];
+            if (e.hash == hash && e.length == n && std::memcmp(e.name, name, n) == 0) {
+                cell::set(push_cell(s), type, context::global, e.symbol, e.index);
+                if (way == 1) std::swap(set[0], set[1]);
+                return;
+            }
         }
-    } else if (!valid_utf8(name, end)) {
+    } else if (!ascii_only(name, end) && !valid_utf8(name, end)) {
         fail(s, name, end, static_cast<int32_t>(type));
     }
     Cell w;
     word::make_at(symbol::make_from_bytes(name, n), &w);
-    if (cached) {
-        cached->hash = hash;
-        cached->length = n;
-        cached->word = w;
-        std::memcpy(cached->name, name, n);
+    if (set && w.w1 == context::global) {
+        set[1] = set[0];
+        set[0] = CachedWord{hash, n, w.w2, w.w3, {}};
+        std::memcpy(set[0].name, name, n);
     }
     cell::set_type(&w, type);
     *push_cell(s) = w;

@@ -1,18 +1,24 @@
 #include "tests/evaluator/lexer_test_support.h"
-#include "runtime/datatypes/binary.h"
 #include "runtime/datatypes/symbol.h"
+#include <chrono>
 #include <cstdio>
+#include <random>
+#include <cmath>
+namespace zel::lexer { extern int dbg_hits, dbg_misses; }
 namespace zel::test::lex {
 class LexDbg : public RuntimeTest {};
-static int calls = 0;
-static bool call(const Cell*, Cell* args) { uint32_t n; const uint8_t* p = symbol::name_bytes(args[0].w2, &n);
-  if (++calls < 30) printf("%.*s idx=%u type=%u\n", (int)n, p, args[1].w1, args[2].w1); if (calls > 100000) throw 1; return false; }
-static void spec_of(const Cell*, Cell* out) { set_none(out); }
-TEST_F(LexDbg, Hang) {
-  std::string s(107, '\xc2'); s += std::string("\x01\x03\0\0\0owe ", 9);
-  lexer::set_callback_hook({call, spec_of, nullptr});
-  Cell cb; set_integer(&cb, 1); Cell out;
-  try { raised_id([&]{ lexer::scan(&out, (const uint8_t*)s.data(), s.size(), false, true, true, false, nullptr, &cb, nullptr, nullptr); }); } catch (int) { printf("LOOP\n"); }
-  lexer::set_callback_hook({});
+TEST_F(LexDbg, Count) {
+  std::mt19937 rng(7); std::string s;
+  static const char* stems[] = {"value", "count", "item", "block", "name", "do-it", "x", "size", "append", "find"};
+  for (int i = 0; i < 300000; ++i) { double u = std::uniform_real_distribution<double>(0.0, 1.0)(rng);
+    uint32_t rank = static_cast<uint32_t>(std::pow(3000.0, u)) - 1; s += stems[rank % 10]; s += std::to_string(rank/10); s += ' '; }
+  uint32_t before = symbol::count();
+  auto t0 = std::chrono::steady_clock::now();
+  load(s);
+  auto t1 = std::chrono::steady_clock::now();
+  load(s);
+  auto t2 = std::chrono::steady_clock::now();
+  printf("hits %d misses %d\n", lexer::dbg_hits, lexer::dbg_misses); printf("symbols %u -> %u; %zu bytes; first %.1f ms second %.1f ms\n", before, symbol::count(), s.size(),
+    std::chrono::duration<double, std::milli>(t1-t0).count(), std::chrono::duration<double, std::milli>(t2-t1).count());
 }
 }
