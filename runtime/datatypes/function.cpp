@@ -2,6 +2,7 @@
 // reflection, form, mold and compare.
 #include "runtime/datatypes/function.h"
 #include <string>
+#include <vector>
 #include "runtime/actions.h"
 #include "runtime/datatypes/action_row.h"
 #include "runtime/datatypes/block.h"
@@ -311,6 +312,54 @@ void init() {
 }  // namespace zel::function
 
 namespace zel::routine {
+
+namespace {
+struct Registered {
+    std::string name;
+    Body body;
+};
+std::vector<Registered>& registry() {
+    static std::vector<Registered> r;
+    return r;
+}
+}  // namespace
+
+void register_body(const char* name, Body body) {
+    for (Registered& r : registry())
+        if (r.name == name) {
+            r.body = body;
+            return;
+        }
+    registry().push_back({name, body});
+}
+
+uint32_t body_number(const char* name) {
+    for (size_t i = 0; i < registry().size(); ++i)
+        if (registry()[i].name == name) return static_cast<uint32_t>(i + 1);
+    return 0;
+}
+
+Body body_at(uint32_t number) {
+    return number >= 1 && number <= registry().size() ? registry()[number - 1].body : nullptr;
+}
+
+Cell* push_new(const Cell* spec_in, const char* body_name) {
+    uint32_t number = body_number(body_name);
+    Cell spec = *spec_in;
+    if (!number) fire(ERR_SCRIPT, "invalid-arg", &spec);
+    function::check_spec(&spec);
+    Node ctx = function::make_context(&spec, nullptr, 0, 0);
+    Cell* r = stack::top_cell();
+    Cell* more = series::buffer_of(r->w3)->head_cell();
+    set_integer(more + 2, static_cast<int32_t>(number));
+    set_integer(more + 4, -1);
+    uint32_t arity = 0;
+    for (Cell* p = block::rs_head(&spec); p < block::rs_tail(&spec); ++p)
+        if (cell::type(p) == TYPE_WORD) ++arity;
+    r->header = TYPE_ROUTINE | (arity & 0x1F) << 25;
+    *context::owner_cell(ctx) = *r;
+    return r;
+}
 
 int32_t form(Cell*, Cell* buffer, Cell*, int32_t part) {
     string::concatenate_literal(buffer, "?routine?");

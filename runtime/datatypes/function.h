@@ -58,6 +58,22 @@ int32_t mold_with_prefix(const char* prefix, Cell* value, Cell* buffer, bool all
 }  // namespace zel::function
 
 namespace zel::routine {
+
+// A routine's body: systems code registered by name. It reads its
+// arguments from the frame's base (in spec order) and leaves its result
+// in the base cell.
+using Body = void (*)(Cell* args, int count);
+// Registers a body under a name; the same name again replaces it.
+void register_body(const char* name, Body body);
+// The number of a registered body (1-based), or 0.
+uint32_t body_number(const char* name);
+Body body_at(uint32_t number);
+// Makes a routine! from a spec and the name of a registered body, pushed
+// on the argument stack; an unknown name raises invalid-arg.
+Cell* push_new(const Cell* spec, const char* body_name);
+// Header bits 25-29: the number of word! values in the spec.
+inline uint32_t get_arity(const Cell* r) { return (r->header >> 25) & 0x1F; }
+
 int32_t form(Cell* value, Cell* buffer, Cell* arg, int32_t part);
 int32_t mold(Cell* value, Cell* buffer, bool only, bool all, bool flat, Cell* arg, int32_t part, int32_t indent);
 void init();

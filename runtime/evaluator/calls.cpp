@@ -122,6 +122,17 @@ void check_operands(const Cell* fn, const Cell* name) {
     }
 }
 
+// Calls a routine's registered body on the frame's arguments.
+static void exec_routine(const Cell* r) {
+    Cell* more = series::buffer_of(r->w3)->head_cell();
+    routine::Body body = routine::body_at(static_cast<uint32_t>(cell::get_int(more + 2)));
+    if (!body) fire(ERR_INTERNAL, "routines");
+    Cell* base = stack::arguments;
+    int count = static_cast<int>(stack::top - base);
+    body(base, count);
+    stack::top = base + 1;
+}
+
 // Fetches the arguments of a callable; for natives and actions also calls it.
 static Cell* eval_arguments(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, const Cell* path,
                             const Cell* name_pos, const Cell* name, bool infix, int mode) {
@@ -294,6 +305,15 @@ Cell* eval_code(const Cell* value_in, Cell* cursor, Cell* end, const Cell* code,
             cursor = eval_arguments(&value, cursor, end, code, path, name_pos, &name, infix, mode);
             if (pending) return cursor;
             break;
+        case TYPE_ROUTINE: {
+            // Arguments are fetched like a function's, then the registered
+            // systems code runs on them.
+            stack::mark_interp_native(&name);
+            cursor = eval_arguments(&value, cursor, end, code, path, name_pos, &name, infix, mode);
+            if (pending) return cursor;
+            exec_routine(&value);
+            break;
+        }
         case TYPE_FUNCTION: {
             stack::mark_interp_func(&name, value.w1);
             cursor = eval_arguments(&value, cursor, end, code, path, name_pos, &name, infix, mode);
@@ -320,6 +340,9 @@ void call_function(const Cell* fn_in, Node, const Cell* name, uint32_t kind) {
     // handlers...) run untraced.
     bool was_tracing = tracing;
     if (kind && tracing) tracing = false;
+    // A function's own attributes: `trace` follows the run, `no-trace` silences it.
+    if (fn_in->header & function::FLAG_NO_TRACE) tracing = false;
+    else if (fn_in->header & function::FLAG_TRACE) tracing = trace_run;
     struct Restore {
         bool saved;
         ~Restore() { tracing = saved; }
@@ -337,7 +360,7 @@ void call_body(const Cell* fn_in, const Cell* name) {
         stack::keep();
         return;
     }
-    collector::Root keep_fn(&fn);
+    // The function itself stays referenced from its caller's frame.
     Cell* cc = context::context_cell(ctx);
     uint32_t saved = cc->w2;
     cc->w2 = stack::values_ref(stack::arguments);

@@ -65,9 +65,19 @@ struct ScanStopped {};
 struct TokenRefused {};
 
 // ---- token stack (lexer_scan.cpp) ----
-Cell* stack_cell(uint32_t index);
+// One stack shared by the running scans; cells are named by index, since
+// growing it moves them.
+extern Cell* stack_cells;
+extern uint32_t stack_capacity;
+void grow_stack();
+inline Cell* stack_cell(uint32_t index) { return stack_cells + index; }
 // A new cell at the scan's top; zeroed. Valid until the next push.
-Cell* push_cell(State& s);
+inline Cell* push_cell(State& s) {
+    if (s.tail >= stack_capacity) grow_stack();
+    Cell* c = stack_cells + s.tail++;
+    *c = Cell{};
+    return c;
+}
 inline Cell* top_cell(State& s) { return stack_cell(s.tail - 1); }
 inline bool has_callback(const State& s) { return cell::type(&s.callback) != TYPE_NONE; }
 // Sets the new-line flag on a cell when the current token crossed a line feed.

@@ -22,18 +22,9 @@ constexpr uint32_t STACK_START = 1000;
 constexpr uint32_t STACK_LIMIT = 1u << 26;
 constexpr uint32_t TEXT_BUFFER_SIZE = 100000;
 
-Cell* cells = nullptr;
-uint32_t capacity = 0;
 std::vector<State*> chain;  // the running scans, outermost first
 uint8_t* text_buffer = nullptr;
 uint32_t text_used = 0;
-
-void grow_stack() {
-    if (capacity >= STACK_LIMIT) fire(ERR_INTERNAL, "no-memory");
-    uint32_t bigger = capacity * 2;
-    cells = static_cast<Cell*>(sys::realloc(cells, size_t{bigger} * sizeof(Cell)));
-    capacity = bigger;
-}
 
 // Links a state at the end of the chain for its lifetime, whatever way the
 // scan ends (a raised error unwinds through here and drops its cells).
@@ -82,20 +73,25 @@ private:
     std::unique_ptr<uint8_t[]> own_;
 };
 
-// Where the position stands after a token by default: past its last byte
-// when the byte that ended the token belongs to it (a closing bracket,
-// quote, brace, %, > or ), else on that byte.
+// Whether the byte that ended a token belongs to it (a closing bracket,
+// quote, brace, %, > or )): the position then goes past it.
+struct OwnEnd {
+    bool t[TOKEN_LAST + 1];
+};
+constexpr OwnEnd OWN_END = [] {
+    OwnEnd o{};
+    for (uint32_t tok : {T_BLOCK_OPEN, T_BLOCK_CLOSE, T_PAREN_OPEN, T_PAREN_CLOSE, T_BRACE_OPEN, T_BRACE_CLOSE,
+                         T_MAP_OPEN, T_PATH, T_CONSTRUCT, T_COMMA, T_STRING, T_CHAR, T_BINARY, T_PERCENT, T_POINT,
+                         T_TAG})
+        o.t[tok] = true;
+    return o;
+}();
+
+// Where the position stands after a token by default.
 const uint8_t* default_end(uint32_t tok, const uint8_t* start, const uint8_t* end) {
-    switch (tok) {
-        case T_BLOCK_OPEN: case T_BLOCK_CLOSE: case T_PAREN_OPEN: case T_PAREN_CLOSE: case T_BRACE_OPEN:
-        case T_BRACE_CLOSE: case T_MAP_OPEN: case T_PATH: case T_CONSTRUCT: case T_COMMA: case T_STRING:
-        case T_CHAR: case T_BINARY: case T_PERCENT: case T_POINT: case T_TAG:
-            return end + 1;
-        case T_FILE:
-            return end - start > 1 && start[1] == '"' ? end + 1 : end;
-        default:
-            return end;
-    }
+    if (OWN_END.t[tok]) return end + 1;
+    if (tok == T_FILE && end - start > 1 && start[1] == '"') return end + 1;  // %"quoted"
+    return end;
 }
 
 // The position after the character at p.
@@ -108,9 +104,38 @@ const uint8_t* next_char(const State& s, const uint8_t* p) {
 
 enum class Next { TOKEN, RETURN };
 
-// Steps 5 to 12 of one token: scanner, events, loader, the end of a path
-// item, and whether a one-value scan is complete.
-Next process(State& s, uint32_t tok, const uint8_t* ts, const uint8_t* te, uint32_t flags, uint32_t entry) {
+// Steps 5 to 9 without a callback or prescan: the scanner, then the loader.
+void quiet_steps(State& s, uint32_t tok, const uint8_t* ts, const uint8_t* te, uint32_t flags) {
+    if (s.load && (tok == T_WORD || tok == T_INTEGER)) {
+        // The two commonest tokens, called directly.
+        uint32_t before = s.tail;
+        if (tok == T_WORD) {
+            scan_word(s, ts, te, flags, false);
+            load_word(s, ts, te, flags, true);
+        } else {
+            load_integer(s, ts, te, flags, true);
+        }
+        if (s.tail > before) mark_new_line(s, stack_cell(before));
+        return;
+    }
+    Handler scanner = scanner_of(tok);
+    if (tok <= T_COMMA) {
+        scanner(s, ts, te, flags, s.load);
+        return;
+    }
+    Handler loader = loader_of(tok);
+    if (scanner) scanner(s, ts, te, flags, false);
+    if (!s.load) {
+        if (!scanner) loader(s, ts, te, flags, false);
+        return;
+    }
+    uint32_t before = s.tail;
+    loader(s, ts, te, flags, true);
+    if (s.tail > before) mark_new_line(s, stack_cell(before));
+}
+
+// Steps 5 to 9 in prescan mode or with a callback and its events.
+void traced_steps(State& s, uint32_t tok, const uint8_t* ts, const uint8_t* te, uint32_t flags, uint32_t entry) {
     Handler scanner = scanner_of(tok);
     Handler loader = loader_of(tok);
     bool scanned = false;
@@ -118,41 +143,38 @@ Next process(State& s, uint32_t tok, const uint8_t* ts, const uint8_t* te, uint3
         scanner(s, ts, te, flags, s.load);
         scanned = true;
     }
-    bool go = true;
-    bool callback = has_callback(s);
+    if (!has_callback(s)) return;  // prescan mode classifies only
     // Events see the token with the byte that ended it when that byte is its
     // own (a bracket, a closing quote); a point's token starts at its (.
     const uint8_t* es = tok == T_POINT ? ts - 1 : ts;
     const uint8_t* ee = default_end(tok, ts, te);
-    if (callback) {
-        if (entry != S_BRACED && !(tok == T_PAREN_OPEN && point_q(s, ts))) {
-            int32_t type = s.tok_type ? s.tok_type : -static_cast<int32_t>(tok - TOKEN_FIRST + 1);
-            go = fire_event(s, EVENT_PRESCAN, type, nullptr, es, ee);
-        }
-    } else if (s.prescan) {
-        go = false;
+    if (entry != S_BRACED && !(tok == T_PAREN_OPEN && point_q(s, ts))) {
+        int32_t type = s.tok_type ? s.tok_type : -static_cast<int32_t>(tok - TOKEN_FIRST + 1);
+        if (!fire_event(s, EVENT_PRESCAN, type, nullptr, es, ee)) return;
     }
-    if (go) {
-        if (tok <= T_COMMA) {
-            if (!scanned) scanner(s, ts, te, flags, s.load);
-        } else {
-            bool scan_wanted = callback && (s.mask & EVENT_SCAN);
-            if (!scanned && !(s.load && !scanner && !scan_wanted)) {
-                if (scanner) scanner(s, ts, te, flags, false);
-                else loader(s, ts, te, flags, false);
-            }
-            bool wanted = !callback || fire_event(s, EVENT_SCAN, s.tok_type, nullptr, es, ee);
-            if (wanted && s.load) {
-                uint32_t before = s.tail;
-                loader(s, ts, te, flags, true);
-                if (s.tail > before) {
-                    mark_new_line(s, stack_cell(before));
-                    if (callback && !fire_event(s, EVENT_LOAD, s.tok_type, stack_cell(before), es, ee))
-                        s.tail = before;
-                }
-            }
-        }
+    if (tok <= T_COMMA) {
+        if (!scanned) scanner(s, ts, te, flags, s.load);
+        return;
     }
+    bool scan_wanted = s.mask & EVENT_SCAN;
+    if (!scanned && !(s.load && !scanner && !scan_wanted)) {
+        if (scanner) scanner(s, ts, te, flags, false);
+        else loader(s, ts, te, flags, false);
+    }
+    if (!fire_event(s, EVENT_SCAN, s.tok_type, nullptr, es, ee) || !s.load) return;
+    uint32_t before = s.tail;
+    loader(s, ts, te, flags, true);
+    if (s.tail > before) {
+        mark_new_line(s, stack_cell(before));
+        if (!fire_event(s, EVENT_LOAD, s.tok_type, stack_cell(before), es, ee)) s.tail = before;
+    }
+}
+
+// Steps 5 to 12 of one token: scanner, events, loader, the end of a path
+// item, and whether a one-value scan is complete.
+Next process(State& s, uint32_t tok, const uint8_t* ts, const uint8_t* te, uint32_t flags, uint32_t entry) {
+    if (!s.prescan && !has_callback(s)) quiet_steps(s, tok, ts, te, flags);
+    else traced_steps(s, tok, ts, te, flags, entry);
     bool moved = s.resume != nullptr;
     if (moved) {
         s.pos = s.resume;
@@ -379,13 +401,14 @@ bool is_text_type(uint32_t t) {
 
 }  // namespace
 
-Cell* stack_cell(uint32_t index) { return cells + index; }
+Cell* stack_cells = nullptr;
+uint32_t stack_capacity = 0;
 
-Cell* push_cell(State& s) {
-    if (s.tail >= capacity) grow_stack();
-    Cell* c = cells + s.tail++;
-    *c = Cell{};
-    return c;
+void grow_stack() {
+    if (stack_capacity >= STACK_LIMIT) fire(ERR_INTERNAL, "no-memory");
+    uint32_t bigger = stack_capacity * 2;
+    stack_cells = static_cast<Cell*>(sys::realloc(stack_cells, size_t{bigger} * sizeof(Cell)));
+    stack_capacity = bigger;
 }
 
 void mark_new_line(State& s, Cell* c) {
@@ -396,8 +419,8 @@ void append_values(const Cell* block, const Cell* from, uint32_t n) { append_cel
 
 void init() {
     // A new runtime start: whatever the previous one held was freed with it.
-    cells = static_cast<Cell*>(sys::alloc(STACK_START * sizeof(Cell)));
-    capacity = STACK_START;
+    stack_cells = static_cast<Cell*>(sys::alloc(STACK_START * sizeof(Cell)));
+    stack_capacity = STACK_START;
     text_buffer = static_cast<uint8_t*>(sys::alloc(TEXT_BUFFER_SIZE));
     text_used = 0;
     chain.clear();
@@ -408,7 +431,7 @@ void init() {
 
 int32_t scan(Cell* out, const uint8_t* text, uint32_t length, bool one, bool not_prescan, bool load,
              bool block_always, int32_t* consumed, const Cell* callback, const Cell* input, const Cell* into) {
-    if (!cells) init();
+    if (!stack_cells) init();
     bool chars = input && is_text_type(cell::type(input));
     if (callback && cell::type(callback) != TYPE_NONE) {
         // A callback may change or move the source: scan a copy.
@@ -422,7 +445,7 @@ int32_t scan(Cell* out, const uint8_t* text, uint32_t length, bool one, bool not
 
 int32_t load_string(Cell* out, const Cell* str, int32_t length, bool one, bool not_prescan, bool load,
                     bool block_always, int32_t* consumed, const Cell* callback, const Cell* into) {
-    if (!cells) init();
+    if (!stack_cells) init();
     const SeriesBuffer* buf = series::buffer_of(str);
     uint32_t unit = buf->unit();
     uint32_t total = buf->length();
@@ -463,7 +486,7 @@ Cell* load_single(const Cell* str) { return load_value(str, stack::arguments); }
 
 void mark(void (*visit)(Cell*)) {
     for (State* s : chain) {
-        for (uint32_t i = s->base; i < s->tail; ++i) visit(cells + i);
+        for (uint32_t i = s->base; i < s->tail; ++i) visit(stack_cells + i);
         visit(&s->input_value);
         visit(&s->callback);
     }

@@ -46,20 +46,25 @@ struct CachedWord {
 static_assert(sizeof(CachedWord) == 32);
 // Two ways per set; a hit in the second way moves to the first, a new word
 // enters the first and pushes the older one to the second.
-constexpr uint32_t WORD_CACHE_SETS = 4096;
+constexpr uint32_t WORD_CACHE_SETS = 8192;
 CachedWord word_cache[WORD_CACHE_SETS][2];
 Node cached_context = 0;  // the global context the cached indexes belong to
 
-// The hash of an ASCII name, or 0 when a byte is not ASCII.
-uint32_t name_hash(const uint8_t* p, uint32_t n) {
+// The hash of an ASCII name of at most 16 bytes, or 0 when a byte is not
+// ASCII; the name is copied, zero-padded, into `padded`.
+uint32_t name_hash(const uint8_t* p, uint32_t n, uint8_t* padded) {
     uint64_t h = 0x9E3779B97F4A7C15u ^ n;
     uint8_t any = 0;
     for (uint32_t i = 0; i < n; ++i) {
         any |= p[i];
+        padded[i] = p[i];
         h = (h ^ p[i]) * 0x100000001B3u;
     }
     if (any >= 0x80) return 0;
-    return static_cast<uint32_t>(h ^ (h >> 29)) | 1;  // never 0: 0 marks an empty entry
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDu;
+    h ^= h >> 33;
+    return static_cast<uint32_t>(h) | 1;  // never 0: 0 marks an empty entry
 }
 
 // The bare name of a word-family token of a type.
@@ -116,12 +121,13 @@ void push_word(State& s, const uint8_t* name, const uint8_t* end, uint32_t type)
         cached_context = context::global;
     }
     CachedWord* set = nullptr;
-    uint32_t hash = n <= sizeof set->name ? name_hash(name, n) : 0;
+    uint8_t padded[sizeof set->name] = {};
+    uint32_t hash = n <= sizeof padded ? name_hash(name, n, padded) : 0;
     if (hash) {
         set = word_cache[hash & (WORD_CACHE_SETS - 1)];
         for (int way = 0; way < 2; ++way) {
             CachedWord& e = set[way];
-            if (e.hash == hash && e.length == n && std::memcmp(e.name, name, n) == 0) {
+            if (e.hash == hash && e.length == n && std::memcmp(e.name, padded, sizeof padded) == 0) {
                 cell::set(push_cell(s), type, context::global, e.symbol, e.index);
                 if (way == 1) std::swap(set[0], set[1]);
                 return;
@@ -135,7 +141,7 @@ void push_word(State& s, const uint8_t* name, const uint8_t* end, uint32_t type)
     if (set && w.w1 == context::global) {
         set[1] = set[0];
         set[0] = CachedWord{hash, n, w.w2, w.w3, {}};
-        std::memcpy(set[0].name, name, n);
+        std::memcpy(set[0].name, padded, sizeof padded);
     }
     cell::set_type(&w, type);
     *push_cell(s) = w;
