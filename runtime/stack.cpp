@@ -81,18 +81,6 @@ void set_last_top() {
     top = arguments + 1;
 }
 
-void mark_frame(uint32_t symbol, Node word_ctx, uint32_t type) {
-    // Check before writing: a full call stack must not be written past.
-    if (call_top >= call_end) overflow(5);
-    CallFrame* f = call_top++;
-    f->header = (symbol & 0xFFFF) << 8 | type << 24;
-    f->prev_base = index_of(arguments);
-    f->ctx = word_ctx;
-    f->fctx = 0;
-    f->saved = 0;
-    arguments = top;
-}
-
 void mark_func(const Cell* word, Node fctx) {
     mark_frame(word, FRAME_FUNC);
     CallFrame* f = call_top - 1;
@@ -173,7 +161,6 @@ inline Cell* unwind_one(bool restore_ctx) {
 }
 }  // namespace
 
-void unwind() { top = unwind_one(false) + 1; }
 void unwind_restore() { top = unwind_one(true) + 1; }
 void unwind_restore_reset() {
     unwind_one(true);
@@ -181,11 +168,6 @@ void unwind_restore_reset() {
 }
 void unwind_restore_last() {
     Cell* old = unwind_one(true);
-    copy_cell(old, arguments);
-    top = arguments + 1;
-}
-void unwind_last() {
-    Cell* old = unwind_one(false);
     copy_cell(old, arguments);
     top = arguments + 1;
 }

@@ -92,7 +92,18 @@ void set_last_top();
 inline void set_call_top(CallFrame* f) { call_top = f; }
 
 // Marking frames.
-void mark_frame(uint32_t symbol, Node word_ctx, uint32_t type);
+// Marks a frame: the current top becomes the new call's arguments base.
+// A full call stack is checked before anything is written.
+inline void mark_frame(uint32_t symbol, Node word_ctx, uint32_t type) {
+    if (call_top >= call_end) overflow(5);
+    CallFrame* f = call_top++;
+    f->header = (symbol & 0xFFFF) << 8 | type << 24;
+    f->prev_base = index_of(arguments);
+    f->ctx = word_ctx;
+    f->fctx = 0;
+    f->saved = 0;
+    arguments = top;
+}
 inline void mark_frame(const Cell* word, uint32_t type) { mark_frame(word->w2, word->w1, type); }
 inline void mark_native(const Cell* word) { mark_frame(word, FRAME_NATIVE); }
 inline void mark_try(const Cell* word) { mark_frame(word, FRAME_TRY); }
@@ -119,11 +130,24 @@ uint32_t depth();
 
 // Popping frames.
 void pop_frame();
-void unwind();
+// Pops the top frame (no context restore): the result stays in the old base cell.
+inline void unwind() {
+    CallFrame* f = --call_top;
+    Cell* old_base = arguments;
+    arguments = bottom + f->prev_base;
+    top = old_base + 1;
+}
 void unwind_restore();
 void unwind_restore_reset();
 void unwind_restore_last();
-void unwind_last();
+// Pops the top frame and copies its result into the caller's base cell.
+inline void unwind_last() {
+    CallFrame* f = --call_top;
+    Cell* old_base = arguments;
+    arguments = bottom + f->prev_base;
+    *arguments = *old_base;
+    top = arguments + 1;
+}
 void unwind_reset();
 
 // Unrolling to a frame of a type (or a barrier, or the call begin).
