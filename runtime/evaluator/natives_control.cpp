@@ -132,58 +132,49 @@ int32_t count_arg(Cell* c) {
     return cell::get_int(c);
 }
 
-void loop_(const int32_t*) {
-    int32_t n = count_arg(arg(0));
-    Cell body = *arg(1);
-    if (n < 1) {
-        result_none();
-        return;
-    }
+// Runs a body under a loop frame `n` times (forever when n is -1), calling
+// `before` with the iteration number (from 1) first; the body's last value,
+// or a break's, becomes the result. Returns at once when another exit is
+// pending.
+template <typename Before>
+void run_loop(const Cell* body_in, int64_t n, Before before) {
+    Cell body = *body_in;
     stack::mark_loop(&words::_body_tag);
     set_unset(stack::arguments);
-    for (int32_t i = 0; i < n; ++i) {
+    for (int64_t i = 1; n < 0 || i <= n; ++i) {
+        before(i);
         stack::reset();
         Iteration it = run_body(&body);
         if (it == ITER_EXIT) return;
         if (it == ITER_BREAK) break;
     }
     stack::unwind_last();
+}
+
+void loop_(const int32_t*) {
+    int32_t n = count_arg(arg(0));
+    if (n < 1) {
+        result_none();
+        return;
+    }
+    run_loop(arg(1), n, [](int64_t) {});
 }
 
 void repeat_(const int32_t*) {
     Cell w = *arg(0);
     int32_t n = count_arg(arg(1));
-    Cell body = *arg(2);
     if (n < 1) {
         result_none();
         return;
     }
-    stack::mark_loop(&words::_body_tag);
-    set_unset(stack::arguments);
-    for (int32_t i = 1; i <= n; ++i) {
+    run_loop(arg(2), n, [&w](int64_t i) {
         Cell counter;
-        set_integer(&counter, i);
+        set_integer(&counter, static_cast<int32_t>(i));
         word::set(&w, &counter);
-        stack::reset();
-        Iteration it = run_body(&body);
-        if (it == ITER_EXIT) return;
-        if (it == ITER_BREAK) break;
-    }
-    stack::unwind_last();
+    });
 }
 
-void forever_(const int32_t*) {
-    Cell body = *arg(0);
-    stack::mark_loop(&words::_body_tag);
-    set_unset(stack::arguments);
-    for (;;) {
-        stack::reset();
-        Iteration it = run_body(&body);
-        if (it == ITER_EXIT) return;
-        if (it == ITER_BREAK) break;
-    }
-    stack::unwind_last();
-}
+void forever_(const int32_t*) { run_loop(arg(0), -1, [](int64_t) {}); }
 
 void switch_(const int32_t* refs) {
     Cell value = *arg(0);
