@@ -1,6 +1,7 @@
 // Frames, nodes and series buffers.
 #include "runtime/memory.h"
 #include <sys/mman.h>
+#include <cstdlib>
 #include <cstring>
 #include "runtime/collector.h"
 #include "runtime/errors.h"
@@ -72,7 +73,11 @@ void init() {
         if (p == MAP_FAILED) sys::runtime_error(94, ZEL_HERE());
         node_table = static_cast<SeriesBuffer**>(p);
     }
-    if (!frame_of_range) frame_of_range = static_cast<NodeFrame**>(sys::alloc_zero(MAX_NODE_FRAMES * sizeof(NodeFrame*)));
+    // Kept for the life of the process, outside the runtime's heap list, so
+    // that the list's free-all at clean-up cannot leave it dangling.
+    if (!frame_of_range) frame_of_range = static_cast<NodeFrame**>(std::calloc(MAX_NODE_FRAMES, sizeof(NodeFrame*)));
+    if (!frame_of_range) sys::runtime_error(94, ZEL_HERE());
+    std::memset(frame_of_range, 0, MAX_NODE_FRAMES * sizeof(NodeFrame*));
     ranges_in_use = 0;
 }
 

@@ -61,10 +61,10 @@ int32_t scan(Cell* out, const uint8_t* text, uint32_t length, bool one, bool not
 int32_t load_string(Cell* out, const Cell* str, int32_t length, bool one, bool not_prescan, bool load,
                     bool block_always, int32_t* consumed, const Cell* callback, const Cell* into);
 
-// Loads the whole text of a string-family value. Returns null when the scan
-// stopped before the end of the text (a NUL character); when nothing was
-// loaded the slot becomes unset! and is returned; otherwise the slot holds
-// the first value and is returned.
+// Loads the whole text of a string-family value (a syntax error is raised).
+// Returns null when the scan stopped before the end of the text; when
+// nothing was loaded the slot becomes unset! and is returned; otherwise the
+// slot holds the first value and is returned.
 Cell* load_value(const Cell* str, Cell* slot);
 // load_value into the current call's arguments base cell.
 Cell* load_single(const Cell* str);

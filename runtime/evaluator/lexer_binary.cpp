@@ -12,8 +12,19 @@ constexpr int32_t BAD = -1;
 
 bool is_blank(uint8_t b) { return b == ' ' || b == '\t' || b == '\n' || b == '\r'; }
 
-const uint8_t* skip_comment(const uint8_t* p, const uint8_t* end) {
-    while (p < end && *p != '\n') ++p;
+// The next byte that carries data: blanks and ; comments (to the end of
+// the line) are skipped, in base 64 also FF, BS and '.
+const uint8_t* next_data(const uint8_t* p, const uint8_t* end, bool base64) {
+    while (p < end) {
+        uint8_t b = *p;
+        if (b == ';') {
+            while (p < end && *p != '\n') ++p;
+        } else if (is_blank(b) || (base64 && (b == '\f' || b == '\b' || b == '\''))) {
+            ++p;
+        } else {
+            break;
+        }
+    }
     return p;
 }
 
@@ -28,42 +39,33 @@ int8_t base64_value(uint8_t b) {
 
 // Each decoder writes to `out` (which has room) and returns the byte
 // count, or BAD.
-int32_t decode16(const uint8_t* p, const uint8_t* end, uint8_t* out) {
+
+// Base 16 (4 bits a digit) and base 2 (1 bit): whole bytes only.
+int32_t decode_bits(const uint8_t* p, const uint8_t* end, uint8_t* out, uint32_t bits) {
     int32_t n = 0;
-    uint32_t nibbles = 0, acc = 0;
-    for (; p < end; ++p) {
-        if (is_blank(*p)) continue;
-        if (*p == ';') {
-            p = skip_comment(p, end);
-            if (p == end) break;
-            continue;
-        }
-        uint8_t v = HEX_VALUES[*p];
+    uint32_t filled = 0, acc = 0;
+    for (p = next_data(p, end, false); p < end; p = next_data(p + 1, end, false)) {
+        uint32_t v = bits == 4 ? HEX_VALUES[*p] : *p == '0' || *p == '1' ? *p - '0' : 0xFFu;
         if (v == 0xFF) return BAD;
-        acc = acc << 4 | v;
-        if (++nibbles == 2) {
+        acc = acc << bits | v;
+        filled += bits;
+        if (filled == 8) {
             out[n++] = static_cast<uint8_t>(acc);
-            nibbles = acc = 0;
+            filled = acc = 0;
         }
     }
-    return nibbles ? BAD : n;
+    return filled ? BAD : n;
 }
 
 int32_t decode64(const uint8_t* p, const uint8_t* end, uint8_t* out) {
     int32_t n = 0;
     uint32_t count = 0, acc = 0;
-    for (; p < end; ++p) {
-        uint8_t b = *p;
-        if (b == '\t' || b == '\n' || b == '\f' || b == '\r' || b == ' ' || b == '\b' || b == '\'') continue;
-        if (b == ';') {
-            p = skip_comment(p, end);
-            if (p == end) break;
-            continue;
-        }
-        if (b == '=') {
+    for (p = next_data(p, end, true); p < end; p = next_data(p + 1, end, true)) {
+        if (*p == '=') {
             // The padding ends the data: two characters give one byte, three give two.
-            if (count == 2) out[n++] = static_cast<uint8_t>(acc >> 4);
-            else if (count == 3) {
+            if (count == 2) {
+                out[n++] = static_cast<uint8_t>(acc >> 4);
+            } else if (count == 3) {
                 out[n++] = static_cast<uint8_t>(acc >> 10);
                 out[n++] = static_cast<uint8_t>(acc >> 2);
             } else {
@@ -71,7 +73,7 @@ int32_t decode64(const uint8_t* p, const uint8_t* end, uint8_t* out) {
             }
             return n;
         }
-        int8_t v = base64_value(b);
+        int8_t v = base64_value(*p);
         if (v < 0) return BAD;
         acc = acc << 6 | static_cast<uint32_t>(v);
         if (++count == 4) {
@@ -82,26 +84,6 @@ int32_t decode64(const uint8_t* p, const uint8_t* end, uint8_t* out) {
         }
     }
     return count ? BAD : n;
-}
-
-int32_t decode2(const uint8_t* p, const uint8_t* end, uint8_t* out) {
-    int32_t n = 0;
-    uint32_t bits = 0, acc = 0;
-    for (; p < end; ++p) {
-        if (is_blank(*p)) continue;
-        if (*p == ';') {
-            p = skip_comment(p, end);
-            if (p == end) break;
-            continue;
-        }
-        if (*p != '0' && *p != '1') return BAD;
-        acc = acc << 1 | static_cast<uint32_t>(*p - '0');
-        if (++bits == 8) {
-            out[n++] = static_cast<uint8_t>(acc);
-            bits = acc = 0;
-        }
-    }
-    return bits ? BAD : n;
 }
 
 }  // namespace
@@ -123,7 +105,7 @@ void load_binary(State& s, const uint8_t* start, const uint8_t* end, uint32_t, b
     binary::load_in(&bin, static_cast<uint32_t>(room));
     SeriesBuffer* buf = series::buffer_of(&bin);
     uint8_t* out = buf->data() + buf->head;
-    int32_t n = base == 16 ? decode16(text, end, out) : base == 64 ? decode64(text, end, out) : decode2(text, end, out);
+    int32_t n = base == 64 ? decode64(text, end, out) : decode_bits(text, end, out, base == 16 ? 4 : 1);
     if (n == BAD) fail(s, start, end + 1, TYPE_BINARY);
     if (!load) return;
     buf->tail = buf->head + static_cast<uint32_t>(n);

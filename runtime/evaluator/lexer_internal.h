@@ -64,7 +64,7 @@ constexpr int32_t ERR_MISSING_END = -4;  // at the input end
 struct ScanStopped {};
 struct TokenRefused {};
 
-// ---- token stack (lexer_scan.cpp) ----
+// ---- token stack (lexer_entry.cpp) ----
 // One stack shared by the running scans; cells are named by index, since
 // growing it moves them.
 extern Cell* stack_cells;
@@ -84,6 +84,10 @@ inline bool has_callback(const State& s) { return cell::type(&s.callback) != TYP
 void mark_new_line(State& s, Cell* c);
 // Appends n cells to the tail of a block value.
 void append_values(const Cell* block, const Cell* from, uint32_t n);
+
+// ---- the scan loop (lexer_scan.cpp) ----
+// Scans tokens until the input ends or a one-value scan is complete.
+void scan_tokens(State& s);
 
 // ---- series on the token stack (lexer_series.cpp) ----
 // Opens a block-family series (the open event may refuse: false).
@@ -173,6 +177,8 @@ void load_refinement(State&, const uint8_t*, const uint8_t*, uint32_t, bool);
 void forget_words();
 // Loads a word of the given type from its bare name.
 void push_word(State& s, const uint8_t* name, const uint8_t* end, uint32_t type);
+// The byte length of the Unicode space at p (p < end), or 0.
+int unicode_space_at(const uint8_t* p, const uint8_t* end);
 // The position of the first Unicode space in [p, end), or end.
 const uint8_t* find_unicode_space(const uint8_t* p, const uint8_t* end);
 // The position after the leading Unicode spaces of [p, end).

@@ -111,7 +111,8 @@ void close_all(State& s) {
 
 void path_item_end(State& s) {
     const uint8_t* p = s.pos;
-    if (p >= s.in_end || is_path_delimiter(*p)) {
+    // A Unicode space ends a path as a blank does (it ended the item's word).
+    if (p >= s.in_end || is_path_delimiter(*p) || unicode_space_at(p, s.in_end)) {
         if (p < s.in_end && *p == ':') {
             if (p + 1 < s.in_end && p[1] == '/') fail(s, p, p + 2, TYPE_PATH);
             s.pos = p + 1;

@@ -165,6 +165,19 @@ void scan_string(State& s, const uint8_t* start, const uint8_t* end, uint32_t fl
     load_text(s, start + 1, end, flags, true, false);
 }
 
+// A text of the state's override type with its %XX escapes decoded.
+void load_decoded(State& s, const uint8_t* token, const uint8_t* start, const uint8_t* end, uint32_t flags,
+                  bool load) {
+    Cell raw;
+    if (!make_text(&raw, start, end, flags, false, TYPE_STRING)) fail(s, token, end, s.type);
+    if (!load) return;
+    Cell decoded;
+    string::make_in(&decoded, static_cast<uint32_t>(end - start), 1);
+    url::decode(&raw, &decoded);
+    cell::set_type(&decoded, static_cast<uint32_t>(s.type));
+    *push_cell(s) = decoded;
+}
+
 void load_string_token(State& s, const uint8_t* start, const uint8_t* end, uint32_t flags, bool load) {
     load_text(s, start + 1, end, flags, true, load);
 }
@@ -188,18 +201,8 @@ void load_file(State& s, const uint8_t* start, const uint8_t* end, uint32_t flag
         return;
     }
     const uint8_t* name = start + 1;
-    if (!has_percent_escape(name, end)) {
-        load_text(s, name, end, flags, false, load);
-        return;
-    }
-    Cell raw;
-    if (!make_text(&raw, name, end, flags, false, TYPE_STRING)) fail(s, start, end, TYPE_FILE);
-    if (!load) return;
-    Cell decoded;
-    string::make_in(&decoded, static_cast<uint32_t>(end - name), 1);
-    url::decode(&raw, &decoded);
-    cell::set_type(&decoded, TYPE_FILE);
-    *push_cell(s) = decoded;
+    if (has_percent_escape(name, end)) load_decoded(s, start, name, end, flags, load);
+    else load_text(s, name, end, flags, false, load);
 }
 
 void load_tag(State& s, const uint8_t* start, const uint8_t* end, uint32_t flags, bool load) {
@@ -211,18 +214,8 @@ void load_url(State& s, const uint8_t* start, const uint8_t* end, uint32_t flags
     if (*start == ':') fail(s, start, end, TYPE_GET_WORD);
     if (*start == '\'') fail(s, start, end, TYPE_LIT_WORD);
     s.type = TYPE_URL;
-    if (!(flags & F_PERCENT)) {
-        load_text(s, start, end, flags, false, load);
-        return;
-    }
-    Cell raw;
-    if (!make_text(&raw, start, end, flags, false, TYPE_STRING)) fail(s, start, end, TYPE_URL);
-    if (!load) return;
-    Cell decoded;
-    string::make_in(&decoded, static_cast<uint32_t>(end - start), 1);
-    url::decode(&raw, &decoded);
-    cell::set_type(&decoded, TYPE_URL);
-    *push_cell(s) = decoded;
+    if (flags & F_PERCENT) load_decoded(s, start, start, end, flags, load);
+    else load_text(s, start, end, flags, false, load);
 }
 
 void load_email(State& s, const uint8_t* start, const uint8_t* end, uint32_t flags, bool load) {

@@ -10,10 +10,8 @@
 
 namespace zel::lexer {
 
-namespace {
-
-// The byte length of the Unicode space at p, or 0. The spaces: U+0085,
-// U+00A0, U+1680, U+180E, U+2000-200B, U+2028, U+2029, U+202F, U+205F, U+3000.
+// The spaces: U+0085, U+00A0, U+1680, U+180E, U+2000-200B, U+2028, U+2029,
+// U+202F, U+205F, U+3000.
 int unicode_space_at(const uint8_t* p, const uint8_t* end) {
     ptrdiff_t left = end - p;
     switch (p[0]) {
@@ -32,6 +30,8 @@ int unicode_space_at(const uint8_t* p, const uint8_t* end) {
             return 0;
     }
 }
+
+namespace {
 
 // Recently loaded words by name. A name always interns to the same symbol
 // and a global word keeps its index, so a hit gives the very cell that

@@ -83,11 +83,7 @@ protected:
     }
     // The same over bytes, the input being a binary! of them.
     Cell trace_bytes(const std::string& bytes) {
-        Cell bin;
-        binary::load_in(&bin, static_cast<uint32_t>(bytes.size()));
-        SeriesBuffer* buf = series::buffer_of(&bin);
-        std::memcpy(buf->data() + buf->head, bytes.data(), bytes.size());
-        buf->tail = buf->head + static_cast<uint32_t>(bytes.size());
+        Cell bin = binary_of(bytes);
         Cell out;
         lexer::scan(&out, reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<uint32_t>(bytes.size()), false,
                     true, true, false, nullptr, &callback, &bin, nullptr);
@@ -131,11 +127,7 @@ TEST_F(LexerEvents, IndexesCountCharactersOfAStringAndBytesOfABinary) {
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[1].index, 3u);
     seen.clear();
-    Cell bin;
-    binary::load_in(&bin, 8);
-    SeriesBuffer* buf = series::buffer_of(&bin);
-    std::memcpy(buf->data() + buf->head, "\xC3\xA9 x", 4);
-    buf->tail = buf->head + 4;
+    Cell bin = binary_of("\xC3\xA9 x");
     lexer::TranscodeArgs a{.source = &bin, .trace = &callback};
     Cell result;
     lexer::transcode(&result, a);
@@ -238,11 +230,7 @@ TEST_F(LexerEvents, CommentsStringsAndPoints) {
 // A callback may change and grow the binary being scanned: the scan goes on
 // over the text as it was.
 TEST_F(LexerEvents, ABinaryChangedByTheCallback) {
-    Cell bin;
-    binary::load_in(&bin, 16);
-    SeriesBuffer* buf = series::buffer_of(&bin);
-    std::memcpy(buf->data() + buf->head, "aa bb cc", 8);
-    buf->tail = buf->head + 8;
+    Cell bin = binary_of("aa bb cc");
     answer = [&](const Seen& s, Cell*) {
         if (s.event == "load") {
             SeriesBuffer* b = series::buffer_of(&bin);

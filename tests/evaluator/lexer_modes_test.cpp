@@ -169,15 +169,6 @@ Cell run_transcode(lexer::TranscodeArgs a) {
     return result;
 }
 
-Cell binary_of(const std::string& bytes) {
-    Cell b;
-    binary::load_in(&b, static_cast<uint32_t>(bytes.size()));
-    SeriesBuffer* buf = series::buffer_of(&b);
-    std::memcpy(buf->data() + buf->head, bytes.data(), bytes.size());
-    buf->tail = buf->head + static_cast<uint32_t>(bytes.size());
-    return b;
-}
-
 TEST_F(LexerModes, TranscodeStringAndBinary) {
     Cell src = text::make("1 [a] \"x\"");
     EXPECT_EQ(blocks::mold(run_transcode({.source = &src})), "[1 [a] \"x\"]");
@@ -247,6 +238,15 @@ TEST_F(LexerModes, TranscodeScanPrescanAndInto) {
     Cell into = blocks::B({blocks::I(0)});
     r = run_transcode({.source = &src, .into = &into});
     EXPECT_EQ(blocks::mold(r), "[0 12 x]");
+}
+
+// An error raised while loading into a block leaves the values made before
+// it there, open blocks closed, so that they can be looked at.
+TEST_F(LexerModes, IntoKeepsTheValuesBeforeAnError) {
+    Cell src = text::make("a b [c (d 1''2 e]");
+    Cell into = blocks::B({});
+    EXPECT_EQ(text::raised([&] { run_transcode({.source = &src, .into = &into}); }).id, "invalid");
+    EXPECT_EQ(blocks::mold(into), "[a b [c (d)]]");
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // Property: for random values, molding them and loading the text back gives
 // an equal value (same type, same mold, strict equality). Covers the types
 // whose mold exists: integers, floats, strings of every width, chars, files,
-// the word family, blocks, parens and paths, nested, with new-line markers.
+// the word family, blocks, parens and paths, nested, with new-line markers
+// (compared flat: see below).
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -130,7 +131,9 @@ TEST_F(LexerRoundTrip, MoldThenLoadGivesAnEqualValue) {
         Cell back = loaded[0];
         back.header &= ~FLAG_NEW_LINE;
         EXPECT_EQ(cell::type(&back), cell::type(&v)) << text;
-        EXPECT_EQ(blocks::mold(back), text);
+        // A multi-line string gets a new-line marker when loaded (the line
+        // feeds its token crosses), so line breaks are left out here.
+        EXPECT_EQ(blocks::mold(back, false, false, true), blocks::mold(v, false, false, true)) << text;
         EXPECT_TRUE(actions::compare(&v, &back, COMP_STRICT_EQUAL)) << text;
     }
 }

@@ -1,8 +1,10 @@
 // Helpers for the lexer tests: loading text, reading the produced cells,
 // capturing syntax errors with their arguments.
 #pragma once
+#include <cstring>
 #include <string>
 #include <vector>
+#include "runtime/datatypes/binary.h"
 #include "runtime/evaluator/lexer.h"
 #include "runtime/memory.h"
 #include "tests/runtime/datatypes/block_test_support.h"
@@ -33,6 +35,16 @@ inline Cell one(const std::string& text) {
 
 // The molded block of everything the text loads as, without its brackets.
 inline std::string molded(const std::string& text) { return blocks::mold(load(text), true); }
+
+// A binary! holding the bytes.
+inline Cell binary_of(const std::string& bytes) {
+    Cell b;
+    binary::load_in(&b, static_cast<uint32_t>(bytes.size()));
+    SeriesBuffer* buf = series::buffer_of(&b);
+    std::memcpy(buf->data() + buf->head, bytes.data(), bytes.size());
+    buf->tail = buf->head + static_cast<uint32_t>(bytes.size());
+    return b;
+}
 
 // The error id and arguments loading the text raises.
 inline text::Raised error_of(const std::string& source) {

@@ -56,10 +56,24 @@ TEST_F(LexerValues, MoldedBack) {
          "true false none unset integer! integer! integer! block!"},
         // Unicode spaces end words; words of them alone are skipped
         {"a\xE3\x80\x80" "b x\xC2\xA0y \xC2\xA0\xC2\xA0 z", "a b x y z"},
+        {"a/b\xC2\xA0" "c", "a/b c"},
         // comments, NUL as the end of the input
         {"a ; comment\nb", "a\nb"},
     };
     for (const Case& c : cases) EXPECT_EQ(molded(c.source), c.molded) << c.source;
+}
+
+// Each of the 21 Unicode spaces ends a word; U+2060 (a joiner) does not.
+TEST_F(LexerValues, UnicodeSpaces) {
+    std::vector<uint32_t> spaces = {0x85, 0xA0, 0x1680, 0x180E, 0x2028, 0x2029, 0x202F, 0x205F, 0x3000};
+    for (uint32_t cp = 0x2000; cp <= 0x200B; ++cp) spaces.push_back(cp);
+    ASSERT_EQ(spaces.size(), 21u);
+    auto utf8 = [](uint32_t cp) {
+        uint8_t b[4];
+        return std::string(reinterpret_cast<char*>(b), static_cast<size_t>(unicode::encode_utf8(cp, b)));
+    };
+    for (uint32_t cp : spaces) EXPECT_EQ(molded("ab" + utf8(cp) + "cd"), "ab cd") << std::hex << cp;
+    EXPECT_EQ(cells(load("ab" + utf8(0x2060) + "cd")).size(), 1u);
 }
 
 TEST_F(LexerValues, NulEndsTheScan) {
