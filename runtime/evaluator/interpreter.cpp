@@ -20,6 +20,7 @@ bool tracing = false;
 bool trace_run = false;
 
 void init() {
+    install_callbacks();
     pending = 0;
     set_unset(&current_code);
     tracing = false;

@@ -26,6 +26,9 @@ extern bool tracing;
 extern bool trace_run;
 
 void init();
+// Installs the calls into user code that other modules make (the lexer's
+// callbacks).
+void install_callbacks();
 
 // Evaluates a block or paren from its head to its tail in a frame of its
 // own; with `chain` the result lands in the caller's result slot, else it is

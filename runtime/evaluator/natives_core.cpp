@@ -8,6 +8,7 @@
 #include "runtime/datatypes/function.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/word.h"
+#include "runtime/evaluator/lexer.h"
 #include "runtime/evaluator/natives_list.h"
 #include "runtime/evaluator/natives_support.h"
 #include "runtime/memory.h"
@@ -340,5 +341,34 @@ void add_core(std::vector<Registration>& out) {
         {"throw", throw_}, {"catch", catch_}, {"try", try_}, {"apply", apply_},
     });
 }
+
+}  // namespace zel::natives
+
+namespace zel::natives {
+
+namespace {
+
+// transcode: the lexer on a string! or binary!, with its modes.
+void transcode_(const int32_t* refs) {
+    lexer::TranscodeArgs a;
+    Cell src = *arg(0);
+    collector::Root keep(&src);
+    a.source = &src;
+    a.next = ref(refs, 0);
+    a.one = ref(refs, 1);
+    a.prescan = ref(refs, 2);
+    a.scan = ref(refs, 3);
+    if (ref(refs, 4)) a.part = arg(refs[4]);
+    if (ref(refs, 5)) a.into = arg(refs[5]);
+    if (ref(refs, 6)) a.trace = arg(refs[6]);
+    Cell result;
+    set_none(&result);
+    lexer::transcode(&result, a);
+    stack::set_last_keep(&result);
+}
+
+}  // namespace
+
+void add_lexer(std::vector<Registration>& out) { out.push_back({"transcode", transcode_}); }
 
 }  // namespace zel::natives

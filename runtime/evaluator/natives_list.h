@@ -18,5 +18,6 @@ const std::vector<Registration>& registrations();
 void add_control(std::vector<Registration>& out);
 void add_core(std::vector<Registration>& out);
 void add_loops(std::vector<Registration>& out);
+void add_lexer(std::vector<Registration>& out);
 
 }  // namespace zel::natives

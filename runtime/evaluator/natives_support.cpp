@@ -62,6 +62,7 @@ const std::vector<Registration>& registrations() {
         add_control(list);
         add_core(list);
         add_loops(list);
+        add_lexer(list);
     }
     return list;
 }
