@@ -1,6 +1,7 @@
 // function! and routine!: spec validation, making, argument descriptors,
 // reflection, form, mold and compare.
 #include "runtime/datatypes/function.h"
+#include "runtime/datatypes/native.h"
 #include <string>
 #include <vector>
 #include "runtime/actions.h"
@@ -291,15 +292,7 @@ int32_t mold(Cell* value, Cell* buffer, bool, bool all, bool flat, Cell* arg, in
 }
 
 int32_t compare(Cell* value1, Cell* value2, int32_t op) {
-    if (cell::type(value2) != cell::type(value1)) return NOT_COMPARABLE;
-    switch (op) {
-        case COMP_EQUAL: case COMP_NOT_EQUAL: case COMP_STRICT_EQUAL: case COMP_SORT: case COMP_CASE_SORT:
-        case COMP_SAME: case COMP_FIND: {
-            int32_t a = static_cast<int32_t>(value1->w3), b = static_cast<int32_t>(value2->w3);
-            return a == b ? 0 : (a < b ? -1 : 1);
-        }
-        default: return NOT_COMPARABLE;
-    }
+    return native::compare_identity(value1, value2, op, value1->w3, value2->w3);
 }
 
 void init() {

@@ -111,16 +111,20 @@ int32_t mold(Cell* value, Cell* buffer, bool, bool all, bool flat, Cell* arg, in
     return literal(buffer, "]", part);
 }
 
-int32_t compare(Cell* value1, Cell* value2, int32_t op) {
+int32_t compare_identity(const Cell* value1, const Cell* value2, int32_t op, uint32_t a, uint32_t b) {
     if (cell::type(value1) != cell::type(value2)) return NOT_COMPARABLE;
     switch (op) {
         case COMP_EQUAL: case COMP_NOT_EQUAL: case COMP_STRICT_EQUAL: case COMP_SORT: case COMP_CASE_SORT:
         case COMP_SAME: case COMP_FIND: {
-            int32_t a = static_cast<int32_t>(value1->w1), b = static_cast<int32_t>(value2->w1);
-            return a == b ? 0 : (a < b ? -1 : 1);
+            int32_t x = static_cast<int32_t>(a), y = static_cast<int32_t>(b);
+            return x == y ? 0 : (x < y ? -1 : 1);
         }
         default: return NOT_COMPARABLE;
     }
+}
+
+int32_t compare(Cell* value1, Cell* value2, int32_t op) {
+    return compare_identity(value1, value2, op, value1->w1, value2->w1);
 }
 
 void init() {

@@ -23,6 +23,10 @@ Cell* reflect(Cell* value, uint32_t field);
 int32_t form(Cell* value, Cell* buffer, Cell* arg, int32_t part);
 int32_t mold(Cell* value, Cell* buffer, bool only, bool all, bool flat, Cell* arg, int32_t part, int32_t indent);
 int32_t compare(Cell* value1, Cell* value2, int32_t op);
+// Compares two callables of the same type by an identity word (the entry
+// slot, the context node or the more block): -1, 0, 1, or -2 for another
+// type or an ordering op.
+int32_t compare_identity(const Cell* value1, const Cell* value2, int32_t op, uint32_t a, uint32_t b);
 void init();
 }  // namespace zel::native
 

@@ -66,13 +66,7 @@ void all_(const int32_t*) { any_all(false); }
 
 // Evaluates a loop condition block; a break or continue inside it is an error.
 bool condition(const Cell* cond) {
-    Cell c = *cond;
-    try {
-        interpreter::eval_block(&c, true);
-    } catch (const Thrown& t) {
-        if (t.code != THROWN_BREAK && t.code != THROWN_CONTINUE) throw;
-        interpreter::pending = t.code;
-    }
+    eval_loop_block(cond);
     if (interpreter::pending == THROWN_BREAK || interpreter::pending == THROWN_CONTINUE) {
         interpreter::pending = 0;
         fire(ERR_THROW, "while-cond");
@@ -104,13 +98,7 @@ void until_(const int32_t*) {
     stack::mark_loop(&words::_body_tag);
     for (;;) {
         stack::reset();
-        Cell* top_before = stack::top;
-        try {
-            interpreter::eval_block(&body, true);
-        } catch (const Thrown& t) {
-            if (t.code != THROWN_BREAK && t.code != THROWN_CONTINUE) throw;
-            interpreter::pending = t.code;
-        }
+        eval_loop_block(&body);
         if (interpreter::pending == THROWN_BREAK) {
             interpreter::pending = 0;
             break;
@@ -120,7 +108,6 @@ void until_(const int32_t*) {
             continue;
         }
         if (interpreter::pending) return;
-        (void)top_before;
         if (truthy_checked(stack::arguments)) break;
     }
     stack::unwind_last();

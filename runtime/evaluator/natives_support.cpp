@@ -8,14 +8,18 @@
 
 namespace zel::natives {
 
-Iteration run_body(const Cell* body) {
-    Cell b = *body;
+void eval_loop_block(const Cell* blk) {
+    Cell b = *blk;
     try {
         interpreter::eval_block(&b, true);
     } catch (const Thrown& t) {
         if (t.code != THROWN_BREAK && t.code != THROWN_CONTINUE) throw;
         interpreter::pending = t.code;
     }
+}
+
+Iteration run_body(const Cell* body) {
+    eval_loop_block(body);
     switch (interpreter::pending) {
         case 0: return ITER_NEXT;
         case THROWN_BREAK: interpreter::pending = 0; return ITER_BREAK;

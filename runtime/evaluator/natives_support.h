@@ -36,6 +36,10 @@ inline bool run(const Cell* blk) {
     return interpreter::pending == 0;
 }
 
+// Evaluates a block chained into the current frame; a break or continue
+// that arrives as an exception becomes the pending code, like one that did not.
+void eval_loop_block(const Cell* blk);
+
 enum Iteration { ITER_NEXT, ITER_BREAK, ITER_EXIT };
 // Runs one iteration of a loop body (the loop frame is the current frame):
 // ITER_BREAK when a break ended the loop (the loop frame's result set),
