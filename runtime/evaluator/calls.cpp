@@ -15,6 +15,7 @@
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/evaluator/natives.h"
 #include "runtime/evaluator/trace.h"
+#include "runtime/evaluator/values.h"
 #include "runtime/memory.h"
 #include "runtime/stack.h"
 #include "runtime/words.h"
@@ -84,7 +85,15 @@ Cell* fetch_arg(Fetch& f, Cell* cursor, uint32_t kind) {
         arg_word(f.fn, f.argn, &word);
         fire(ERR_SCRIPT, "no-arg", f.name, &word);
     }
-    if (kind == ARG_EVAL) return eval_expression(cursor, f.one ? cursor + 1 : f.end, f.code, f.infix, true, false);
+    if (kind == ARG_EVAL) {
+        // A literal that no operator follows is simply pushed.
+        if (!tracing && is_literal(cell::type(cursor)) &&
+            (f.infix || cursor + 1 >= f.end || f.one || !infix_op(cursor + 1))) {
+            stack::push(cursor);
+            return cursor + 1;
+        }
+        return eval_expression(cursor, f.one ? cursor + 1 : f.end, f.code, f.infix, true, false);
+    }
     if (tracing) trace::event(trace::EV_FETCH, f.code, cursor, nullptr, cursor);
     Cell v = *cursor;
     if (kind == ARG_QUOTE) {

@@ -8,6 +8,7 @@
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/evaluator/trace.h"
+#include "runtime/evaluator/values.h"
 #include "runtime/memory.h"
 #include "runtime/stack.h"
 #include "runtime/words.h"
@@ -44,39 +45,6 @@ struct CodeScope {
     CodeScope() : saved(current_code) {}
     ~CodeScope() { current_code = saved; }
 };
-
-// The op! value a word refers to, when the word is an operator in a context
-// whose values are present; null otherwise. Raises nothing.
-const Cell* infix_op(const Cell* w) {
-    if (cell::type(w) != TYPE_WORD) return nullptr;
-    Node ctx = w->w1;
-    if (!ctx || w->w3 == 0xFFFFFFFFu) return nullptr;
-    Cell* cc = context::context_cell(ctx);
-    if (cc->w2 == 0) return nullptr;
-    const Cell* v = context::local(ctx, w->w3);
-    return cell::type(v) == TYPE_OP ? v : nullptr;
-}
-
-// The value cell of a bound word whose context has its values present; the
-// general lookup (with its errors) for anything else.
-inline Cell* word_value(const Cell* w) {
-    Node ctx = w->w1;
-    uint32_t idx = w->w3;
-    if (ctx && idx != 0xFFFFFFFFu) {
-        const Cell* cc = node_table[ctx]->head_cell();
-        uint32_t values = cc->w2;
-        if (values) {
-            if (cc->header & FLAG_STACK_VALUES) {
-                Cell* slot = stack::values_at(values) + idx;
-                if (slot < stack::top) return slot;
-            } else {
-                SeriesBuffer* b = node_table[values];
-                if (uint64_t{idx} * sizeof(Cell) < b->tail - b->head) return b->head_cell() + idx;
-            }
-        }
-    }
-    return context::get(w);
-}
 
 // Operators whose two integer operands are combined here, without a call:
 // add, subtract, multiply and the comparisons. 0 for any other function.

@@ -1,0 +1,59 @@
+// Reading word values on the interpreter's hot paths.
+#pragma once
+#include "runtime/cell.h"
+#include "runtime/datatypes/context.h"
+#include "runtime/memory.h"
+#include "runtime/stack.h"
+
+namespace zel::interpreter {
+
+// The value cell of a bound word whose context has its values present, or
+// null (no error is raised here).
+inline Cell* bound_value(const Cell* w) {
+    Node ctx = w->w1;
+    uint32_t idx = w->w3;
+    if (!ctx || idx == 0xFFFFFFFFu) return nullptr;
+    const Cell* cc = node_table[ctx]->head_cell();
+    uint32_t values = cc->w2;
+    if (!values) return nullptr;
+    if (cc->header & FLAG_STACK_VALUES) {
+        Cell* slot = stack::values_at(values) + idx;
+        return slot < stack::top ? slot : nullptr;
+    }
+    SeriesBuffer* b = node_table[values];
+    return uint64_t{idx} * sizeof(Cell) < b->tail - b->head ? b->head_cell() + idx : nullptr;
+}
+
+// The value cell of a word; the general lookup (with its errors) when the
+// word is not bound to a context with values.
+inline Cell* word_value(const Cell* w) {
+    Cell* v = bound_value(w);
+    return v ? v : context::get(w);
+}
+
+// The op! value a word refers to, or null. Raises nothing.
+inline const Cell* infix_op(const Cell* w) {
+    if (cell::type(w) != TYPE_WORD) return nullptr;
+    const Cell* v = bound_value(w);
+    return v && cell::type(v) == TYPE_OP ? v : nullptr;
+}
+
+// Values that evaluate to themselves.
+inline bool is_literal(uint32_t t) {
+    switch (t) {
+        case TYPE_PAREN: case TYPE_SET_WORD: case TYPE_SET_PATH: case TYPE_GET_WORD: case TYPE_LIT_WORD:
+        case TYPE_WORD: case TYPE_PATH: case TYPE_GET_PATH: case TYPE_LIT_PATH: case TYPE_OP: case TYPE_NATIVE:
+        case TYPE_ACTION: case TYPE_FUNCTION: case TYPE_ROUTINE: case TYPE_ISSUE:
+            return false;
+        default:
+            return true;
+    }
+}
+
+// A word's value that is simply taken: not unset, not a function, not an operator.
+inline bool is_plain_value(uint32_t t) {
+    return t > TYPE_UNSET && t != TYPE_OP && t != TYPE_NATIVE && t != TYPE_ACTION && t != TYPE_FUNCTION &&
+           t != TYPE_ROUTINE;
+}
+
+}  // namespace zel::interpreter
