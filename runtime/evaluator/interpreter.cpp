@@ -20,6 +20,8 @@ Cell current_code = {TYPE_UNSET, 0, 0, 0};
 bool tracing = false;
 bool trace_run = false;
 
+void set_word_slow(Cell* w, const Cell* v) { context::set_in(w, v, w->w1, true); }
+
 void init() {
     install_callbacks();
     pending = 0;
@@ -172,12 +174,7 @@ Cell* eval_expression(Cell* cursor, Cell* end, const Cell* code, bool prefix, bo
                 fire(ERR_SCRIPT, "need-value", &sw);
             }
             stack::top = slot;
-            Cell* cc = sw.w1 ? node_table[sw.w1]->head_cell() : nullptr;
-            if (cc && sw.w3 != 0xFFFFFFFFu && context::kind_of(cc) != context::KIND_OBJECT) {
-                *word_value(&sw) = v;
-            } else {
-                context::set_in(&sw, &v, sw.w1, true);
-            }
+            set_word(&sw, &v);
             emit(&v, sub);
             break;
         }

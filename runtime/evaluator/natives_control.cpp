@@ -10,6 +10,7 @@
 #include "runtime/evaluator/natives_list.h"
 #include "runtime/evaluator/natives_support.h"
 #include "runtime/evaluator/trace.h"
+#include "runtime/evaluator/values.h"
 #include "runtime/memory.h"
 #include "runtime/words.h"
 
@@ -157,7 +158,7 @@ void repeat_(const int32_t*) {
     run_loop(arg(2), n, [&w](int64_t i) {
         Cell counter;
         set_integer(&counter, static_cast<int32_t>(i));
-        word::set(&w, &counter);
+        interpreter::set_word(&w, &counter);
     });
 }
 

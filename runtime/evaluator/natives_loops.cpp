@@ -7,6 +7,7 @@
 #include "runtime/datatypes/word.h"
 #include "runtime/evaluator/natives_list.h"
 #include "runtime/evaluator/natives_support.h"
+#include "runtime/evaluator/values.h"
 #include "runtime/memory.h"
 #include "runtime/words.h"
 
@@ -50,7 +51,7 @@ int64_t set_loop_words(Cell* s, const Cell* words_blk) {
         Cell v;
         value_at(s, 0, &v);
         Cell w = *words_blk;
-        word::set(&w, &v);
+        interpreter::set_word(&w, &v);
         return 1;
     }
     Cell wb = *words_blk;

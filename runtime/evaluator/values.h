@@ -50,6 +50,16 @@ inline bool is_literal(uint32_t t) {
     }
 }
 
+// Sets a word's value. A word of a function or the global context is
+// written in place; objects (whose fields may be watched) and unbound words
+// take the general path.
+void set_word_slow(Cell* w, const Cell* v);
+inline void set_word(Cell* w, const Cell* v) {
+    Cell* slot = bound_value(w);
+    if (slot && context::kind_of(node_table[w->w1]->head_cell()) != context::KIND_OBJECT) *slot = *v;
+    else set_word_slow(w, v);
+}
+
 // A word's value that is simply taken: not unset, not a function, not an operator.
 inline bool is_plain_value(uint32_t t) {
     return t > TYPE_UNSET && t != TYPE_OP && t != TYPE_NATIVE && t != TYPE_ACTION && t != TYPE_FUNCTION &&
