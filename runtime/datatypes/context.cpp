@@ -17,6 +17,7 @@
 namespace zel::context {
 
 Node global = 0;
+Node global_values = 0;
 
 namespace {
 
@@ -120,7 +121,10 @@ Node clone(Cell* owner, Kind kind) {
     return ctx;
 }
 
-void make_global() { global = make(runtime::GLOBAL_SLOTS, false, false, nullptr, KIND_GLOBAL); }
+void make_global() {
+    global = make(runtime::GLOBAL_SLOTS, false, false, nullptr, KIND_GLOBAL);
+    global_values = context_cell(global)->w2;
+}
 
 int32_t find_word(Node ctx, uint32_t symbol, bool ci) {
     int32_t index;

@@ -26,6 +26,8 @@ constexpr uint32_t WORD_SET_MARK = 1u << 13;
 
 // The global context (made at runtime start with 4000 slots).
 extern Node global;
+// The node of the global context's values block (it keeps its node when it grows).
+extern Node global_values;
 
 inline Cell* context_cell(Node ctx) { return series::buffer_of(ctx)->head_cell(); }
 inline Cell* owner_cell(Node ctx) { return series::buffer_of(ctx)->head_cell() + 1; }

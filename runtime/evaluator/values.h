@@ -12,6 +12,11 @@ namespace zel::interpreter {
 inline Cell* bound_value(const Cell* w) {
     Node ctx = w->w1;
     uint32_t idx = w->w3;
+    if (ctx == context::global && ctx) {
+        // The global context: its values node is known, one lookup less.
+        SeriesBuffer* g = node_table[context::global_values];
+        return uint64_t{idx} * sizeof(Cell) < g->tail - g->head ? g->head_cell() + idx : nullptr;
+    }
     if (!ctx || idx == 0xFFFFFFFFu) return nullptr;
     const Cell* cc = node_table[ctx]->head_cell();
     uint32_t values = cc->w2;
