@@ -62,7 +62,8 @@ void print_report(const Cell* error) {
     }
     text += "\n*** Where: " + where();
     text += "\n*** Near : ";
-    if (cell::type(&interpreter::current_code) == TYPE_BLOCK) text += mold_text(&interpreter::current_code, 40, true);
+    Cell near = interpreter::current_code();
+    if (cell::type(&near) == TYPE_BLOCK) text += mold_text(&near, 40, true);
     text += "\n";
     std_out::print_c_string(text.c_str());
 }

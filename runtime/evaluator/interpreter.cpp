@@ -16,7 +16,16 @@
 namespace zel::interpreter {
 
 uint32_t pending = 0;
-Cell current_code = {TYPE_UNSET, 0, 0, 0};
+CodeFrame* code_frame = nullptr;
+
+Cell current_code() {
+    Cell c = {TYPE_UNSET, 0, 0, 0};
+    if (code_frame) {
+        c = code_frame->code;
+        c.w1 += static_cast<uint32_t>(code_frame->cursor - code_frame->head);
+    }
+    return c;
+}
 bool tracing = false;
 bool trace_run = false;
 
@@ -25,7 +34,7 @@ void set_word_slow(Cell* w, const Cell* v) { context::set_in(w, v, w->w1, true);
 void init() {
     install_callbacks();
     pending = 0;
-    set_unset(&current_code);
+    code_frame = nullptr;
     tracing = false;
     trace_run = false;
 }
@@ -41,11 +50,11 @@ inline void emit(const Cell* v, bool sub) {
     if (sub) stack::push(v); else stack::set_last_keep(v);
 }
 
-// Saves the current code on entry and restores it on every way out.
+// Links a block's code frame for its evaluation and unlinks it on every way out.
 struct CodeScope {
-    Cell saved;
-    CodeScope() : saved(current_code) {}
-    ~CodeScope() { current_code = saved; }
+    CodeFrame frame;
+    CodeScope(const Cell& code, const Cell* head) : frame{code, head, head, code_frame} { code_frame = &frame; }
+    ~CodeScope() { code_frame = frame.prev; }
 };
 
 // Operators whose two integer operands are combined here, without a call:
@@ -94,7 +103,6 @@ void eval_block(const Cell* code_in, bool chain) {
     // The pin keeps the buffer alive and in place: cursors below point into it.
     SeriesBuffer* buf = node_table[code.w2];
     Pin pin(buf);
-    CodeScope scope;
     stack::mark_interp_eval(&words::_body_tag);
     Cell* tail = buf->tail_cell();
     Cell* head = buf->head_cell() + code.w1;
@@ -104,11 +112,10 @@ void eval_block(const Cell* code_in, bool chain) {
         set_unset(stack::arguments);
         stack::keep();
     } else {
-        current_code = code;
-        uint32_t base_index = code.w1;
+        CodeScope scope(code, head);
         Cell* cursor = head;
         while (cursor < tail) {
-            current_code.w1 = base_index + static_cast<uint32_t>(cursor - head);
+            scope.frame.cursor = cursor;
             cursor = eval_expression(cursor, tail, &code, false, false, false);
             if (pending) return;
             if (cursor < tail) stack::reset();

@@ -19,8 +19,18 @@ namespace zel::interpreter {
 
 // 0, or the thrown code of a non-local exit in progress.
 extern uint32_t pending;
-// The block under evaluation, positioned at the current expression (error reports).
-extern Cell current_code;
+// The blocks under evaluation, innermost first: each block evaluation keeps
+// one of these on the machine stack and moves its cursor as it goes.
+struct CodeFrame {
+    Cell code;
+    const Cell* head;
+    const Cell* cursor;
+    CodeFrame* prev;
+};
+extern CodeFrame* code_frame;
+// The innermost block under evaluation, positioned at the expression being
+// evaluated (error reports); unset when nothing is evaluated.
+Cell current_code();
 // Tracing switches (do/trace).
 extern bool tracing;
 extern bool trace_run;
