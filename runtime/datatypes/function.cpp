@@ -429,14 +429,36 @@ Cell* collect_words(Cell* spec, Cell* body) {
     ignore = *copy;
     stack::pop(1);
     collector::Root keep_ignore(&ignore);
-    // /extern words are never made local; the spec is cut at /extern.
+    // /extern words are never made local (they stay in the ignore list); the
+    // words of a /local after them are kept as locals; the spec is cut at /extern.
     Cell* head = block::rs_head(spec);
     Cell* tail = block::rs_tail(spec);
+    bool has_extern = false;
     for (Cell* p = head; p < tail; ++p) {
-        if (cell::type(p) == TYPE_REFINEMENT && same_symbol(p, words::_extern_ref.w2)) {
-            uint32_t at = static_cast<uint32_t>(p - series::buffer_of(spec)->head_cell());
-            block::set_tail_at(spec, at);
-            break;
+        if (cell::type(p) != TYPE_REFINEMENT || !same_symbol(p, words::_extern_ref.w2)) continue;
+        has_extern = true;
+        uint32_t at = static_cast<uint32_t>(p - series::buffer_of(spec)->head_cell());
+        Cell* q = p + 1;
+        while (q < tail && cell::type(q) == TYPE_WORD) ++q;
+        if (q < tail && cell::type(q) == TYPE_REFINEMENT && same_symbol(q, words::_local_ref.w2)) {
+            for (++q; q < tail; ++q) {
+                if (cell::type(q) != TYPE_WORD) continue;
+                Cell w = *q;
+                block::append_copy(&result, &w);
+            }
+        }
+        block::set_tail_at(spec, at);
+        break;
+    }
+    if (has_extern) {
+        for (Cell* p = block::rs_head(&ignore); p < block::rs_tail(&ignore); ++p) {
+            uint32_t t = cell::type(p);
+            bool ok = t == TYPE_WORD || t == TYPE_BLOCK || t == TYPE_STRING || t == TYPE_SET_WORD ||
+                      t == TYPE_LIT_WORD || t == TYPE_GET_WORD || t == TYPE_REFINEMENT;
+            if (!ok) {
+                Cell bad = *p;
+                fire(ERR_SCRIPT, "bad-func-extern", &bad);
+            }
         }
     }
     for (Cell* p = block::rs_head(&ignore); p < block::rs_tail(&ignore); ++p) {

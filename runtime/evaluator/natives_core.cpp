@@ -33,6 +33,36 @@ void get_(const int32_t* refs) {
     result(&v);
 }
 
+// Sets each word of a block from the values of a block (or every word to
+// one value). Every element must be a word; an unset value needs /any;
+// with /some a none value leaves its word as it was.
+void set_words(const Cell* words_blk, const Cell* value, bool any, bool only, bool some) {
+    Cell wb = *words_blk;
+    Pin pin(&wb);
+    Cell* p = block::rs_head(&wb);
+    Cell* tail = block::rs_tail(&wb);
+    for (Cell* q = p; q < tail; ++q) {
+        uint32_t qt = cell::type(q);
+        if (qt != TYPE_WORD && qt != TYPE_SET_WORD && qt != TYPE_GET_WORD && qt != TYPE_LIT_WORD) {
+            Cell bad = *q;
+            fire(ERR_SCRIPT, "invalid-arg", &bad);
+        }
+    }
+    bool from_block = cell::type(value) == TYPE_BLOCK && !only;
+    Cell vb = *value;
+    int32_t count = from_block ? block::rs_length_q(&vb) : 0;
+    for (int32_t i = 0; p + i < tail; ++i) {
+        Cell item;
+        if (!from_block) item = *value;
+        else if (i < count) item = block::rs_head(&vb)[i];
+        else set_none(&item);
+        Cell w = p[i];
+        if (cell::type(&item) == TYPE_UNSET && !any) fire(ERR_SCRIPT, "need-value", &w);
+        if (some && cell::type(&item) == TYPE_NONE) continue;
+        word::set(&w, &item);
+    }
+}
+
 void set_(const int32_t* refs) {
     Cell target = *arg(0);
     Cell value = *arg(1);
@@ -48,22 +78,7 @@ void set_(const int32_t* refs) {
         return;
     }
     if (t == TYPE_BLOCK) {
-        Pin pin(&target);
-        Cell* p = block::rs_head(&target);
-        Cell* tail = block::rs_tail(&target);
-        bool from_block = cell::type(&value) == TYPE_BLOCK && !ref(refs, 2);
-        Cell* v = from_block ? block::rs_head(&value) : &value;
-        Cell* vtail = from_block ? block::rs_tail(&value) : nullptr;
-        for (; p < tail; ++p) {
-            Cell item;
-            if (!from_block) item = value;
-            else if (v < vtail) item = *v++;
-            else set_none(&item);
-            if (word::any_word_q(cell::type(p))) {
-                Cell w = *p;
-                word::set(&w, &item);
-            }
-        }
+        set_words(&target, &value, any, ref(refs, 2), ref(refs, 3));
         result(&value);
         return;
     }
@@ -241,15 +256,16 @@ void catch_(const int32_t* refs) {
     if (code != THROWN_THROW) return;  // another exit passes through
     interpreter::pending = 0;
     // The thrown value and its name sit at the catch frame's base.
-    Cell value = frame == stack::top_frame() ? *stack::arguments : *stack::arguments;
+    Cell value = stack::arguments[0];
     Cell name = stack::arguments[1];
     if (named && !name_matches(&name, &names)) {
-        stack::pop_frame();
+        // Not ours: the catch frame goes, and the throw goes on outward with
+        // its value and name at this call's base, where the next throw reads them.
+        stack::call_top = frame;
         stack::arguments = base;
-        stack::top = base + 1;
+        stack::top = base;
         stack::push(&value);
         stack::push(&name);
-        // Continue outward: the next catch frame takes it.
         interpreter::pending = stack::exit_throw(THROWN_THROW);
         return;
     }

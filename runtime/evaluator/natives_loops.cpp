@@ -141,7 +141,8 @@ void remove_each_(const int32_t*) {
         Iteration it = run_body(&body);
         if (it == ITER_EXIT) return;
         if (it == ITER_BREAK) break;
-        if (truthy(stack::arguments)) {
+        // A continue skips the removal of the values just visited.
+        if (it != ITER_CONTINUE && truthy(stack::arguments)) {
             Cell part;
             set_integer(&part, static_cast<int32_t>(step));
             Cell at = s;

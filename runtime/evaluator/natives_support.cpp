@@ -23,7 +23,7 @@ Iteration run_body(const Cell* body) {
     switch (interpreter::pending) {
         case 0: return ITER_NEXT;
         case THROWN_BREAK: interpreter::pending = 0; return ITER_BREAK;
-        case THROWN_CONTINUE: interpreter::pending = 0; return ITER_NEXT;
+        case THROWN_CONTINUE: interpreter::pending = 0; return ITER_CONTINUE;
         default: return ITER_EXIT;
     }
 }

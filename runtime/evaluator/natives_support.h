@@ -40,11 +40,11 @@ inline bool run(const Cell* blk) {
 // that arrives as an exception becomes the pending code, like one that did not.
 void eval_loop_block(const Cell* blk);
 
-enum Iteration { ITER_NEXT, ITER_BREAK, ITER_EXIT };
+enum Iteration { ITER_NEXT, ITER_CONTINUE, ITER_BREAK, ITER_EXIT };
 // Runs one iteration of a loop body (the loop frame is the current frame):
 // ITER_BREAK when a break ended the loop (the loop frame's result set),
-// ITER_EXIT when another exit is pending, ITER_NEXT otherwise (a continue
-// included).
+// ITER_EXIT when another exit is pending, ITER_CONTINUE after a continue,
+// ITER_NEXT otherwise.
 Iteration run_body(const Cell* body);
 
 // The truth of a value: only none and false are false.
