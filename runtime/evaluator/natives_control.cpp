@@ -86,12 +86,15 @@ void while_(const int32_t*) {
         stack::reset();
         Iteration it = run_body(&body);
         if (it == ITER_EXIT) return;
-        if (it == ITER_BREAK) break;
+        if (it == ITER_BREAK) {
+            // A break's value (unset without /return) is the result.
+            stack::unwind_last();
+            return;
+        }
     }
     set_unset(stack::arguments);
     stack::keep();
     stack::unwind_last();
-    result_unset();
 }
 
 void until_(const int32_t*) {
