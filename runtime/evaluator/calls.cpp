@@ -1,6 +1,8 @@
 // Calls: fetching a callable's arguments by its spec, calling natives and
 // actions, and running function bodies.
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include "runtime/actions.h"
 #include "runtime/actions_stack.h"
 #include "runtime/cells.h"
@@ -86,11 +88,12 @@ Cell* fetch_arg(Fetch& f, Cell* cursor, uint32_t kind) {
         fire(ERR_SCRIPT, "no-arg", f.name, &word);
     }
     if (kind == ARG_EVAL) {
-        // A literal that no operator follows is simply pushed.
-        if (!tracing && is_literal(cell::type(cursor)) &&
-            (f.infix || cursor + 1 >= f.end || f.one || !infix_op(cursor + 1))) {
-            stack::push(cursor);
-            return cursor + 1;
+        // A literal or a plain word's value is pushed as is; operators
+        // that follow it are applied to it there.
+        if (!tracing && push_simple(cursor)) {
+            Cell* next = cursor + 1;
+            const Cell* op = f.infix || f.one ? nullptr : infix_follows(next, f.end);
+            return op ? apply_infix(next, f.end, f.code, stack::top - 1, true, op) : next;
         }
         return eval_expression(cursor, f.one ? cursor + 1 : f.end, f.code, f.infix, true, false);
     }
@@ -143,24 +146,28 @@ static void exec_routine(const Cell* r) {
 }
 
 // Fetches the arguments of a callable; for natives and actions also calls it.
+// PLAIN is the common call, with no path and no apply mode, compiled apart.
+template <bool PLAIN>
 static Cell* eval_arguments(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, const Cell* path,
                             const Cell* name_pos, const Cell* name, bool infix, int mode) {
+    if constexpr (PLAIN) {
+        path = nullptr;
+        mode = 0;
+    }
     bool native = is_native_like(cell::type(fn));
     Node list = arg_list(fn);
-    Cell list_cell;
-    set_series(&list_cell, TYPE_BLOCK, list);
-    collector::Root keep_list(&list_cell);
     SeriesBuffer* lb = series::buffer_of(list);
-    Pin pin_list(lb);  // descriptors are read by address below
+    // Descriptors are read by address below; the pin also keeps the list
+    // alive should the function be redefined while its arguments are fetched.
+    Pin pin_list(lb);
     const Cell* descs = lb->head_cell();
     int32_t count = static_cast<int32_t>((lb->tail - lb->head) / sizeof(Cell));
     int32_t refs[MAX_REFS];
     int32_t nrefs = 0;
-    if (native && count > 0 && cell::type(descs + count - 1) == TYPE_INTEGER) {
-        // A native's list ends with its refinement count.
-        int32_t n = cell::get_int(descs + count - 1);
-        for (int32_t i = 0; i < n && i < MAX_REFS; ++i) refs[i] = -1;
-    }
+    // A native's list ends with its refinement count; each starts absent
+    // (the whole fixed array is filled: cheaper than a loop to the count).
+    if (native && count > 0 && cell::type(descs + count - 1) == TYPE_INTEGER && cell::get_int(descs + count - 1) > 0)
+        std::fill(std::begin(refs), std::end(refs), -1);
     Cell* base = stack::arguments;
     if (infix) ++stack::top;  // the left operand already sits in the frame's first cell
 
@@ -197,8 +204,18 @@ static Cell* eval_arguments(const Cell* fn, Cell* cursor, Cell* end, const Cell*
                 } else if (infix && first) {
                     // the left operand, in place
                 } else {
-                    cursor = fetch_arg(f, cursor, kind);
-                    if (pending) return cursor;
+                    if (kind == ARG_EVAL && cursor < end && !tracing && push_simple(cursor)) {
+                        // A plain operand, inline; the operators that follow apply to it.
+                        ++cursor;
+                        const Cell* op = infix || f.one ? nullptr : infix_follows(cursor, end);
+                        if (op) {
+                            cursor = apply_infix(cursor, end, code, stack::top - 1, true, op);
+                            if (pending) return cursor;
+                        }
+                    } else {
+                        cursor = fetch_arg(f, cursor, kind);
+                        if (pending) return cursor;
+                    }
                     check(f, d, stack::top_cell());
                     first = false;
                     ++argc;
@@ -210,6 +227,9 @@ static Cell* eval_arguments(const Cell* fn, Cell* cursor, Cell* end, const Cell*
                 break;
             }
             case TYPE_REFINEMENT:
+                // A plain native call has all it needs: its refinements
+                // stay -1 and their arguments are not fetched.
+                if (PLAIN && native) goto fetched;
                 ++f.argn;
                 if (mode > 0 && !path && cursor < end && !(mode & MODE_REFINEMENTS)) {
                     // apply/all: the refinement's state is the next value, a logic!.
@@ -234,6 +254,7 @@ static Cell* eval_arguments(const Cell* fn, Cell* cursor, Cell* end, const Cell*
             default: break;
         }
     }
+fetched:
 
     // Refinements given in a path, in the order given.
     if (path) {
@@ -306,26 +327,30 @@ Cell* eval_code(const Cell* value_in, Cell* cursor, Cell* end, const Cell* code,
     name.header &= ~FLAG_NEW_LINE;
     if (tracing) trace::event(trace::EV_OPEN, code, cursor, nullptr, &name);
     if (!infix) stack::push(&value);
+    bool plain = !path && !mode;
 
     switch (cell::type(&value)) {
         case TYPE_NATIVE:
         case TYPE_ACTION:
             stack::mark_interp_native(&name);
-            cursor = eval_arguments(&value, cursor, end, code, path, name_pos, &name, infix, mode);
+            cursor = plain ? eval_arguments<true>(&value, cursor, end, code, nullptr, nullptr, &name, infix, 0)
+                           : eval_arguments<false>(&value, cursor, end, code, path, name_pos, &name, infix, mode);
             if (pending) return cursor;
             break;
         case TYPE_ROUTINE: {
             // Arguments are fetched like a function's, then the registered
             // systems code runs on them.
             stack::mark_interp_native(&name);
-            cursor = eval_arguments(&value, cursor, end, code, path, name_pos, &name, infix, mode);
+            cursor = plain ? eval_arguments<true>(&value, cursor, end, code, nullptr, nullptr, &name, infix, 0)
+                           : eval_arguments<false>(&value, cursor, end, code, path, name_pos, &name, infix, mode);
             if (pending) return cursor;
             exec_routine(&value);
             break;
         }
         case TYPE_FUNCTION: {
             stack::mark_interp_func(&name, value.w1);
-            cursor = eval_arguments(&value, cursor, end, code, path, name_pos, &name, infix, mode);
+            cursor = plain ? eval_arguments<true>(&value, cursor, end, code, nullptr, nullptr, &name, infix, 0)
+                           : eval_arguments<false>(&value, cursor, end, code, path, name_pos, &name, infix, mode);
             if (pending) return cursor;
             call_function(&value, value.w1, &name, 0);
             if (pending) return cursor;

@@ -91,11 +91,6 @@ bool int_compare(int32_t a, int32_t b, int32_t op) {
 Cell* infix_call(const Cell* fn, const Cell* name, Cell* cursor, Cell* end, const Cell* code, Cell* left, bool sub,
                  int kind);
 
-inline uint32_t position_of(const Cell* code, const Cell* cursor) {
-    if (!code) return 0;
-    return static_cast<uint32_t>(cursor - block::rs_head(const_cast<Cell*>(code)));
-}
-
 }  // namespace
 
 void eval_block(const Cell* code_in, bool chain) {
@@ -171,7 +166,11 @@ Cell* eval_expression(Cell* cursor, Cell* end, const Cell* code, bool prefix, bo
                 stack::mark_interp_native(&sw);
                 fire(ERR_SCRIPT, "need-value", &sw);
             }
-            cursor = eval_expression(cursor, end, code, false, true, false);
+            if (!tracing && push_simple(cursor)) {
+                if (const Cell* op = infix_follows(++cursor, end)) cursor = apply_infix(cursor, end, code, slot, true, op);
+            } else {
+                cursor = eval_expression(cursor, end, code, false, true, false);
+            }
             if (pending) return cursor;
             Cell v = *slot;
             if (tracing) trace::event(trace::EV_SET, code, cursor, &sw, &v);
@@ -286,24 +285,28 @@ Cell* eval_expression(Cell* cursor, Cell* end, const Cell* code, bool prefix, bo
         }
     }
 
-    if (!prefix) {
-        // Infix operators apply left to right, with no precedence.
-        while (cursor < end) {
-            const Cell* op = infix_op(cursor);
-            if (!op) break;
-            Cell opw = *cursor;
-            if (tracing) trace::event(trace::EV_FETCH, code, cursor, nullptr, &opw);
-            stack::top = start_top;  // the left operand sits exactly here
-            Cell fn = *op;
-            cell::set_type(&fn, (fn.header >> 16) & 0xFF);
-            fn.header &= 0xFF;
-            int fast = tracing ? 0 : fast_op_kind(&fn);
-            if (fast && cursor + 1 < end) cursor = infix_call(&fn, &opw, cursor + 1, end, code, start_top, sub, fast);
-            else cursor = eval_code(&fn, cursor + 1, end, code, sub, nullptr, &opw, nullptr, 0, true);
-            if (pending) return cursor;
-        }
+    if (const Cell* op = prefix ? nullptr : infix_follows(cursor, end)) {
+        cursor = apply_infix(cursor, end, code, start_top, sub, op);
+        if (pending) return cursor;
     }
     if (tracing && !sub) trace::event(trace::EV_EXPR, code, cursor, nullptr, stack::arguments);
+    return cursor;
+}
+
+Cell* apply_infix(Cell* cursor, Cell* end, const Cell* code, Cell* left, bool sub, const Cell* op) {
+    // Infix operators apply left to right, with no precedence.
+    do {
+        Cell opw = *cursor;
+        if (tracing) trace::event(trace::EV_FETCH, code, cursor, nullptr, &opw);
+        stack::top = left;  // the left operand sits exactly here
+        Cell fn = *op;
+        cell::set_type(&fn, (fn.header >> 16) & 0xFF);
+        fn.header &= 0xFF;
+        int fast = tracing ? 0 : fast_op_kind(&fn);
+        if (fast && cursor + 1 < end) cursor = infix_call(&fn, &opw, cursor + 1, end, code, left, sub, fast);
+        else cursor = eval_code(&fn, cursor + 1, end, code, sub, nullptr, &opw, nullptr, 0, true);
+        if (pending) return cursor;
+    } while ((op = infix_follows(cursor, end)));
     return cursor;
 }
 
@@ -311,25 +314,51 @@ namespace {
 // Applies an operator whose left operand sits at `left`: the right operand
 // is evaluated (no further operator inside it); two integers are combined
 // here, anything else goes to the operator's own function in a frame.
-Cell* infix_call(const Cell* fn, const Cell* name, Cell* cursor, Cell* end, const Cell* code, Cell* left, bool sub,
-                 int kind) {
-    // The operator's frame holds its left operand in its first cell.
+// Combines two integer operands into `left` (the result of an overflow is
+// the exact value as a float!).
+inline void combine_integers(const Cell* fn, Cell* left, const Cell* right, int kind) {
+    int64_t a = cell::get_int(left), b = cell::get_int(right);
+    if (kind == FAST_COMPARE) {
+        set_logic(left, int_compare(static_cast<int32_t>(a), static_cast<int32_t>(b), NATIVE_OPS[fn->w1 - natives::NATIVE_EQUAL]));
+    } else {
+        int64_t v = kind == FAST_ADD ? a + b : kind == FAST_SUB ? a - b : a * b;
+        if (v >= INT32_MIN && v <= INT32_MAX) set_integer(left, static_cast<int32_t>(v));
+        else set_float(left, static_cast<double>(v));
+    }
+}
+
+inline bool both_integers(const Cell* left) {
+    return cell::type(left) == TYPE_INTEGER && cell::type(left + 1) == TYPE_INTEGER;
+}
+
+// Marks the operator's frame, which holds its left operand in its first cell.
+inline void mark_operator(const Cell* name, Cell* left, Cell* top) {
     stack::top = left;
     stack::mark_interp_native(name);
-    stack::top = left + 1;
-    cursor = eval_expression(cursor, end, code, true, true, false);
-    if (pending) return cursor;
+    stack::top = top;
+}
+
+Cell* infix_call(const Cell* fn, const Cell* name, Cell* cursor, Cell* end, const Cell* code, Cell* left, bool sub,
+                 int kind) {
     Cell* right = left + 1;
-    if (cell::type(left) == TYPE_INTEGER && cell::type(right) == TYPE_INTEGER) {
-        int64_t a = cell::get_int(left), b = cell::get_int(right);
-        if (kind == FAST_COMPARE) {
-            set_logic(left, int_compare(static_cast<int32_t>(a), static_cast<int32_t>(b), NATIVE_OPS[fn->w1 - natives::NATIVE_EQUAL]));
-        } else {
-            int64_t v = kind == FAST_ADD ? a + b : kind == FAST_SUB ? a - b : a * b;
-            // An overflow gives the exact result as a float!.
-            if (v >= INT32_MIN && v <= INT32_MAX) set_integer(left, static_cast<int32_t>(v));
-            else set_float(left, static_cast<double>(v));
+    stack::top = right;
+    // (A full stack takes the marked way, so its overflow names the operator.)
+    if (right < stack::args_end && push_simple(cursor)) {
+        ++cursor;
+        if (both_integers(left)) {
+            // Nothing here can fail or call out: the frame is not needed.
+            combine_integers(fn, left, right, kind);
+            if (sub) stack::top = right; else stack::set_last_keep(left);
+            return cursor;
         }
+        mark_operator(name, left, right + 1);
+    } else {
+        mark_operator(name, left, right);
+        cursor = eval_expression(cursor, end, code, true, true, false);
+        if (pending) return cursor;
+    }
+    if (both_integers(left)) {
+        combine_integers(fn, left, right, kind);
     } else {
         check_operands(fn, name);
         int32_t refs[1] = {-1};
@@ -352,17 +381,10 @@ Cell* eval_path(const Cell* path_in, Cell* cursor, Cell* end, const Cell* code, 
     Cell head = *block::rs_head(&path);
     if (cell::type(&head) != TYPE_WORD) fire(ERR_SCRIPT, "word-first", &path);
     Cell* saved_top = stack::top;
-    Cell parent = *context::get(&head);
-    Cell gparent;
-    set_none(&gparent);
-    if (head.w1 && head.w1 != context::global) {
-        Cell* owner = context::owner_cell(head.w1);
-        if (cell::type(owner) != TYPE_OBJECT) gparent = *owner;
-    }
-    collector::Root keep_parent(&parent);
-    collector::Root keep_gparent(&gparent);
+    Cell parent = *word_value(&head);
     uint32_t pt = cell::type(&parent);
     if (is_callable(pt)) {
+        // The call keeps the function on the stack: no root needed.
         if (set) fire(ERR_SCRIPT, "invalid-path-set", &path);
         if (get) fire(ERR_SCRIPT, "invalid-path-get", &path);
         cursor = eval_code(&parent, cursor, end, code, true, &path, block::rs_head(&path), nullptr, 0, false);
@@ -375,6 +397,14 @@ Cell* eval_path(const Cell* path_in, Cell* cursor, Cell* end, const Cell* code, 
         if (tracing) trace::event(trace::EV_EXIT, &path, block::rs_tail(&path), nullptr, stack::top_cell());
         return cursor;
     }
+    Cell gparent;
+    set_none(&gparent);
+    if (head.w1 && head.w1 != context::global) {
+        Cell* owner = context::owner_cell(head.w1);
+        if (cell::type(owner) != TYPE_OBJECT) gparent = *owner;
+    }
+    collector::Root keep_parent(&parent);
+    collector::Root keep_gparent(&gparent);
     if (pt == TYPE_UNSET) fire(ERR_SCRIPT, "unset-path", &path, &head);
     if (tracing) trace::event(trace::EV_PUSH, &path, block::rs_head(&path), nullptr, &parent);
 

@@ -47,6 +47,10 @@ void eval_block(const Cell* code, bool chain);
 // Evaluates one expression from `cursor` (then applies infix operators
 // unless `prefix`); returns the cursor after it.
 Cell* eval_expression(Cell* cursor, Cell* end, const Cell* code, bool prefix, bool sub, bool passive);
+// Applies the infix operators that follow a left operand sitting at `left`
+// (the top cell), the first being `op`, the op! value of the word at
+// `cursor`; returns the cursor after the last one.
+Cell* apply_infix(Cell* cursor, Cell* end, const Cell* code, Cell* left, bool sub, const Cell* op);
 // One expression with infix look-ahead in a frame of its own.
 Cell* eval_next(const Cell* code, Cell* cursor, Cell* end, bool sub);
 // One expression from a block value's position; the new index.

@@ -43,6 +43,9 @@ inline const Cell* infix_op(const Cell* w) {
     return v && cell::type(v) == TYPE_OP ? v : nullptr;
 }
 
+// The op! value of the operator word at `cursor` (before `end`), or null.
+inline const Cell* infix_follows(const Cell* cursor, const Cell* end) { return cursor < end ? infix_op(cursor) : nullptr; }
+
 // Values that evaluate to themselves.
 inline bool is_literal(uint32_t t) {
     switch (t) {
@@ -69,6 +72,22 @@ inline void set_word(Cell* w, const Cell* v) {
 inline bool is_plain_value(uint32_t t) {
     return t > TYPE_UNSET && t != TYPE_OP && t != TYPE_NATIVE && t != TYPE_ACTION && t != TYPE_FUNCTION &&
            t != TYPE_ROUTINE;
+}
+
+// Pushes the value of an operand that needs no evaluation step (a literal,
+// or a bound word whose value is plain) and returns true; false (nothing
+// pushed) when the operand must go through eval_expression. Untraced only.
+[[gnu::always_inline]] inline bool push_simple(const Cell* cursor) {
+    uint32_t t = cell::type(cursor);
+    if (is_literal(t)) {
+        stack::push(cursor);
+        return true;
+    }
+    if (t != TYPE_WORD) return false;
+    const Cell* v = bound_value(cursor);
+    if (!v || !is_plain_value(cell::type(v))) return false;
+    stack::push(v);
+    return true;
 }
 
 }  // namespace zel::interpreter
