@@ -256,15 +256,45 @@ static Cell* eval_arguments(const Cell* fn, Cell* cursor, Cell* end, const Cell*
     }
 fetched:
 
-    // Refinements given in a path, in the order given.
-    if (path) {
-        const Cell* item = name_pos + 1;
-        const Cell* path_tail = block::rs_tail(path);
-        for (; item < path_tail; ++item) {
-            Cell el = *item;
+    // Refinements given in a path, in the order given; for apply without
+    // /all, refinement! values in the block, each followed by its state.
+    bool block_refs = !path && (mode & MODE_REFINEMENTS);
+    if (path || block_refs) {
+        const Cell* item = path ? name_pos + 1 : nullptr;
+        const Cell* path_tail = path ? block::rs_tail(path) : nullptr;
+        bool has_refinements = false;
+        for (int32_t k = 0; k < count; ++k)
+            if (cell::type(descs + k) == TYPE_REFINEMENT) has_refinements = true;
+        for (;;) {
+            Cell el;
+            if (path) {
+                if (item >= path_tail) break;
+                el = *item++;
+            } else {
+                if (cursor >= end) break;
+                el = *cursor;
+            }
             uint32_t et = cell::type(&el);
-            if (et != TYPE_WORD && et != TYPE_GET_WORD) fire(ERR_SCRIPT, "bad-refine", &el);
-            bool state = et == TYPE_WORD || logic::value_true(context::get(&el), false, nullptr);
+            uint32_t expected = path ? TYPE_WORD : TYPE_REFINEMENT;
+            if (et != expected && et != TYPE_GET_WORD) {
+                if (mode && !has_refinements) break;  // the rest of the block is not for this function
+                fire(ERR_SCRIPT, "bad-refine", &el);
+            }
+            bool state;
+            if (path) {
+                state = et == TYPE_WORD || logic::value_true(context::get(&el), false, nullptr);
+            } else if (et == TYPE_GET_WORD) {
+                ++cursor;
+                state = logic::value_true(context::get(&el), false, nullptr);
+            } else if (++cursor >= end) {
+                state = false;
+            } else {
+                Cell* before = stack::top;
+                cursor = eval_expression(cursor, end, code, false, true, false);
+                if (pending) return cursor;
+                state = logic::value_true(stack::top_cell(), false, nullptr);
+                stack::top = before;
+            }
             int32_t at = find_refinement(descs, count, el.w2);
             if (at < 0) fire(ERR_SCRIPT, "no-refine", name, &el);
             uint32_t slot_or_num = descs[at].w3;
@@ -287,6 +317,20 @@ fetched:
                 Cell desc = *d;
                 f.argn = 0;
                 Cell* top_before = stack::top;
+                if (block_refs && cursor >= end) {
+                    set_none(stack::push_new());  // a missing argument is none under apply
+                    if (state) {
+                        if (native) ++argc;
+                        else {
+                            base[slot_or_num + 1 + j] = *stack::top_cell();
+                            stack::top = top_before;
+                        }
+                    } else {
+                        stack::top = top_before;
+                    }
+                    ++j;
+                    continue;
+                }
                 cursor = fetch_arg(f, cursor, kind_of(&desc));
                 if (pending) return cursor;
                 if (state) {
