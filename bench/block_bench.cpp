@@ -1,6 +1,7 @@
 // Block operations at scale, per operation: appending integers one at a
 // time, deep copies of a nested block, and sorting integers.
 #include <benchmark/benchmark.h>
+#include "bench/bench_support.h"
 #include <cstdint>
 #include "runtime/actions.h"
 #include "runtime/actions_stack.h"
@@ -13,15 +14,7 @@ namespace {
 
 using namespace zel;
 
-void start() {
-    static bool done = false;
-    if (!done) {
-        cycles::init();
-        runtime::init();
-        actions::init();
-        done = true;
-    }
-}
+void start() { bench::start_runtime(); }
 
 // Nanoseconds per item, next to the items per second.
 void per_item(benchmark::State& state, int64_t items) {

@@ -2,6 +2,7 @@
 // distinct names in a symbol-kind table, and indexing and finding 1M word
 // cells in a hash! table.
 #include <benchmark/benchmark.h>
+#include "bench/bench_support.h"
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -18,13 +19,7 @@ using namespace zel;
 
 constexpr int N = 1'000'000;
 
-void ensure_started() {
-    static bool started = false;
-    if (started) return;
-    cycles::init();
-    runtime::init();
-    started = true;
-}
+void ensure_started() { bench::start_runtime(); }
 
 const std::vector<std::string>& names() {
     static std::vector<std::string> v = [] {

@@ -5,6 +5,7 @@
 // few thousand names with the skew of real code; no collector runs, so each
 // iteration's values stay allocated.
 #include <benchmark/benchmark.h>
+#include "bench/bench_support.h"
 #include <cmath>
 #include <random>
 #include <string>
@@ -18,13 +19,7 @@ namespace {
 
 constexpr size_t SOURCE_BYTES = 10u << 20;
 
-void start_runtime() {
-    static bool started = false;
-    if (started) return;
-    cycles::init();
-    runtime::init();
-    started = true;
-}
+void start_runtime() { bench::start_runtime(); }
 
 // A word from a vocabulary of 3000 names, drawn with the skew of real code
 // (a few names very often, most rarely): the rank is 3000^u - 1 for a

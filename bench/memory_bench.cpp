@@ -1,19 +1,13 @@
 // Series allocation and expansion, per operation.
 #include <benchmark/benchmark.h>
+#include "bench/bench_support.h"
 #include "runtime/cycles.h"
 #include "runtime/memory.h"
 #include "runtime/runtime.h"
 
 namespace {
 
-void start() {
-    static bool done = false;
-    if (!done) {
-        zel::cycles::init();
-        zel::runtime::init();
-        done = true;
-    }
-}
+void start() { zel::bench::start_runtime(); }
 
 // 1M small series per iteration batch: bump allocation plus a node.
 void BM_AllocSmallSeries(benchmark::State& state) {

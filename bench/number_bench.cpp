@@ -2,6 +2,7 @@
 // forms of floats. Items are single operations, so the reported rate is the
 // per-operation cost.
 #include <benchmark/benchmark.h>
+#include "bench/bench_support.h"
 #include <cmath>
 #include "runtime/actions.h"
 #include "runtime/cycles.h"
@@ -14,14 +15,7 @@ namespace {
 
 using namespace zel;
 
-void start() {
-    static bool done = false;
-    if (!done) {
-        cycles::init();
-        runtime::init();
-        done = true;
-    }
-}
+void start() { bench::start_runtime(); }
 
 // 10M additions or multiplications: operands pushed at the arguments base,
 // the implementation looked up by the first operand's type and called, as

@@ -3,6 +3,7 @@
 // always compares through a callback, so the standard sorts run twice: with
 // an inlined comparison and through the same callback.
 #include <benchmark/benchmark.h>
+#include "bench/bench_support.h"
 #include <algorithm>
 #include <cstring>
 #include <random>
@@ -96,12 +97,7 @@ void std_stable_sort(std::vector<T>& d) { std::stable_sort(d.begin(), d.end(), L
 
 // The series entry: the same cells in a block, sorted through a private copy.
 void BM_Cell_ZelSeriesSort(benchmark::State& s) {
-    static bool started = false;
-    if (!started) {
-        zel::cycles::init();
-        zel::runtime::init();
-        started = true;
-    }
+    zel::bench::start_runtime();
     auto input = cells(Shape(s.range(0)));
     zel::Node node = zel::series::alloc_cells(COUNT);
     bool stable = s.range(1) != 0;

@@ -1,6 +1,7 @@
 // Text storage: appending code points one by one (unit 1 and unit 4) and
 // finding a text in a large string.
 #include <benchmark/benchmark.h>
+#include "bench/bench_support.h"
 #include "runtime/actions.h"
 #include "runtime/cycles.h"
 #include "runtime/datatypes/string.h"
@@ -14,14 +15,7 @@ using namespace zel;
 
 constexpr uint32_t TEN_MILLION = 10'000'000;
 
-void start() {
-    static bool done = false;
-    if (!done) {
-        cycles::init();
-        runtime::init();
-        done = true;
-    }
-}
+void start() { bench::start_runtime(); }
 
 // Appends 10M code points to an empty string; `wide` starts the text with a
 // code point above FFFFh, so every append writes four bytes.

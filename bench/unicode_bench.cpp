@@ -1,6 +1,7 @@
 // UTF-8 decoding speed on 10 MB of text: mixed scripts (mostly ASCII, some
 // Latin-1, CJK and emoji, as in real source and data files) and pure ASCII.
 #include <benchmark/benchmark.h>
+#include "bench/bench_support.h"
 #include <random>
 #include <string>
 #include "runtime/cycles.h"
@@ -33,13 +34,7 @@ std::string mixed_text(bool ascii_only) {
     return s;
 }
 
-void start_runtime() {
-    static bool started = false;
-    if (started) return;
-    cycles::init();
-    runtime::init();
-    started = true;
-}
+void start_runtime() { bench::start_runtime(); }
 
 void load_benchmark(benchmark::State& state, bool ascii_only, bool crlf) {
     start_runtime();

@@ -1,6 +1,7 @@
 #include "runtime/cells.h"
 #include <cmath>
 #include <cstring>
+#include "runtime/datatypes/context.h"
 #include "runtime/errors.h"
 #include "runtime/memory.h"
 #include "runtime/stack.h"
@@ -41,6 +42,8 @@ const Cell* check_set(int position, const Cell* arg) {
 
 namespace context {
 
+// The values live on the argument stack (header flag) or in the values
+// node's buffer; a context whose function is not running raises not-defined.
 Cell* local(Node ctx, uint32_t index) {
     Cell* cc = series::buffer_of(ctx)->head_cell();
     if (cc->w2 == 0) {

@@ -1,6 +1,7 @@
 // Small routines on cells used by datatypes, natives and compiled code:
-// argument type checks, local value access, number conversion for counts,
-// literal cells of the boot payload, mold indentation and buffer filling.
+// argument type checks, number conversion for counts, literal cells of the
+// boot payload, mold indentation and buffer filling. (`context::local`, also
+// defined here, is declared with the contexts.)
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -28,13 +29,6 @@ const Cell* check_optional(const Cell* refinement, const Cell* ts, int position,
 // An unset! argument raises expect-arg naming unset!.
 const Cell* check_set(int position, const Cell* arg);
 }  // namespace typeset
-
-namespace context {
-// The address of value cell `index` of a context: the values live on the
-// argument stack (header flag) or in the values node's buffer. A context
-// whose function is not running raises not-defined.
-Cell* local(Node ctx, uint32_t index);
-}  // namespace context
 
 namespace number {
 // A float! truncated toward zero (out-of-range and NaN raise out-of-range);

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 #include "runtime/actions.h"
-#include "runtime/datatypes/action_row.h"
+#include "runtime/datatypes/row.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/string.h"

@@ -3,7 +3,7 @@
 #include <string>
 #include "runtime/actions.h"
 #include "runtime/actions_stack.h"
-#include "runtime/datatypes/action_row.h"
+#include "runtime/datatypes/row.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/function.h"

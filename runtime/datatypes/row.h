@@ -2,6 +2,7 @@
 // inherited), the type names the slots it implements, then registers.
 #pragma once
 #include <cstdint>
+#include <initializer_list>
 #include "runtime/actions.h"
 #include "runtime/datatype.h"
 
@@ -31,5 +32,18 @@ struct Row {
 // A row whose slots are all empty, or all inherited from the parent.
 inline Row empty_row() { return Row(nullptr); }
 inline Row inherited_row() { return Row(datatype::INHERIT); }
+
+// Registers a type by naming only the slots it fills: every other slot gets
+// `rest` (null for none, datatype::INHERIT to copy the parent's).
+struct SlotEntry {
+    int slot;
+    ActionFn fn;
+};
+inline void register_row(uint32_t id, uint32_t parent, const char* name, ActionFn rest,
+                         std::initializer_list<SlotEntry> own) {
+    Row row(rest);
+    for (const SlotEntry& s : own) row.slots[s.slot - 1] = s.fn;
+    row.register_as(id, parent, name);
+}
 
 }  // namespace zel::datatypes

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 #include "runtime/actions.h"
-#include "runtime/datatypes/action_row.h"
+#include "runtime/datatypes/row.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/hashtable.h"
 #include "runtime/unicode.h"

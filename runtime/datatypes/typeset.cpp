@@ -2,7 +2,7 @@
 #include "runtime/datatypes/typeset.h"
 #include <cstring>
 #include "runtime/datatype.h"
-#include "runtime/datatypes/action_row.h"
+#include "runtime/datatypes/row.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/errors.h"

@@ -2,7 +2,7 @@
 // compare, index?; and their registrations.
 #include <string>
 #include "runtime/datatype.h"
-#include "runtime/datatypes/action_row.h"
+#include "runtime/datatypes/row.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/types.h"

@@ -17,6 +17,8 @@ namespace zel::interpreter {
 
 uint32_t pending = 0;
 CodeFrame* code_frame = nullptr;
+bool tracing = false;
+bool trace_run = false;
 
 Cell current_code() {
     Cell c = {TYPE_UNSET, 0, 0, 0};
@@ -26,8 +28,6 @@ Cell current_code() {
     }
     return c;
 }
-bool tracing = false;
-bool trace_run = false;
 
 void set_word_slow(Cell* w, const Cell* v) { context::set_in(w, v, w->w1, true); }
 
@@ -40,10 +40,6 @@ void init() {
 }
 
 namespace {
-
-inline bool is_callable(uint32_t t) {
-    return t == TYPE_NATIVE || t == TYPE_ACTION || t == TYPE_FUNCTION || t == TYPE_ROUTINE;
-}
 
 // Stores a value as sub says: pushed, or made the current result.
 inline void emit(const Cell* v, bool sub) {
@@ -132,7 +128,7 @@ Cell* eval_next(const Cell* code, Cell* cursor, Cell* end, bool sub) {
 
 int32_t eval_next_index(Cell* blk) {
     Cell code = *blk;
-    collector::Root keep(&code);
+    Pin pin(&code);  // the cursors below point into the block across the evaluation
     Cell* head = block::rs_head(&code);
     Cell* tail = block::rs_tail(&code);
     if (head >= tail) {
@@ -311,9 +307,6 @@ Cell* apply_infix(Cell* cursor, Cell* end, const Cell* code, Cell* left, bool su
 }
 
 namespace {
-// Applies an operator whose left operand sits at `left`: the right operand
-// is evaluated (no further operator inside it); two integers are combined
-// here, anything else goes to the operator's own function in a frame.
 // Combines two integer operands into `left` (the result of an overflow is
 // the exact value as a float!).
 inline void combine_integers(const Cell* fn, Cell* left, const Cell* right, int kind) {
@@ -338,6 +331,9 @@ inline void mark_operator(const Cell* name, Cell* left, Cell* top) {
     stack::top = top;
 }
 
+// Applies an operator whose left operand sits at `left`: the right operand
+// is evaluated (no further operator inside it); two integers are combined
+// here, anything else goes to the operator's own function in a frame.
 Cell* infix_call(const Cell* fn, const Cell* name, Cell* cursor, Cell* end, const Cell* code, Cell* left, bool sub,
                  int kind) {
     Cell* right = left + 1;

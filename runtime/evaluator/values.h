@@ -68,11 +68,13 @@ inline void set_word(Cell* w, const Cell* v) {
     else set_word_slow(w, v);
 }
 
-// A word's value that is simply taken: not unset, not a function, not an operator.
-inline bool is_plain_value(uint32_t t) {
-    return t > TYPE_UNSET && t != TYPE_OP && t != TYPE_NATIVE && t != TYPE_ACTION && t != TYPE_FUNCTION &&
-           t != TYPE_ROUTINE;
+// The values a word or path calls when it meets them.
+inline bool is_callable(uint32_t t) {
+    return t == TYPE_NATIVE || t == TYPE_ACTION || t == TYPE_FUNCTION || t == TYPE_ROUTINE;
 }
+
+// A word's value that is simply taken: not unset, not a function, not an operator.
+inline bool is_plain_value(uint32_t t) { return t > TYPE_UNSET && t != TYPE_OP && !is_callable(t); }
 
 // Pushes the value of an operand that needs no evaluation step (a literal,
 // or a bound word whose value is plain) and returns true; false (nothing

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <limits>
 #include "runtime/cells.h"
+#include "runtime/datatypes/context.h"
 #include "runtime/datatype.h"
 #include "runtime/memory.h"
 #include "tests/runtime/test_support.h"
