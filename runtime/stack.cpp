@@ -253,12 +253,6 @@ void throw_error(const Cell* error) {
     throw Thrown{THROWN_ERROR};
 }
 
-void mark_interp_func(const Cell* word, Node fctx) {
-    mark_frame(word, FRAME_INTERP_FUNC);
-    CallFrame* f = call_top - 1;
-    f->fctx = fctx;
-    f->saved = fctx ? context_cell(fctx)->w2 : 0;
-}
 
 void unroll_loop_exit(bool keep_value, int kind) { throw Thrown{exit_loop(keep_value, kind)}; }
 void unroll_func_exit(bool with_value) { throw Thrown{exit_func(with_value)}; }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include "runtime/cell.h"
 #include "runtime/errors.h"
+#include "runtime/memory.h"
 
 namespace zel {
 
@@ -163,7 +164,12 @@ uint32_t exit_func(bool with_value);
 uint32_t exit_throw(uint32_t code);
 // A function frame marked by the interpreter (81h) that records the
 // function's context so that unrolling restores its values.
-void mark_interp_func(const Cell* word, Node fctx);
+inline void mark_interp_func(const Cell* word, Node fctx) {
+    mark_frame(word, FRAME_INTERP_FUNC);
+    CallFrame* f = call_top - 1;
+    f->fctx = fctx;
+    f->saved = fctx ? node_table[fctx]->head_cell()->w2 : 0;
+}
 
 // Non-local exits. Each ends by throwing its code (or raising the matching
 // throw-class error when nothing can take it).

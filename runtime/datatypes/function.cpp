@@ -185,6 +185,9 @@ Node build_arg_list(const Cell* fn) {
     Cell list;
     block::make_at(&list, 8);
     collector::Root keep_list(&list);
+    // Cell 0 is kept for the caller's summary of the list (see the header).
+    Cell summary{TYPE_NONE, 0, 0, 0};
+    block::append_copy(&list, &summary);
     Cell spec;
     set_series(&spec, TYPE_BLOCK, fn->w2);
     collector::Root keep_spec(&spec);

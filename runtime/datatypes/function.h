@@ -33,7 +33,8 @@ int32_t count_locals(Node spec, int32_t start, bool require);
 void push_refinement_off(int32_t n);
 
 // The argument descriptor list of a callable (function, routine, native,
-// action): typesets for arguments (kind in header bits 20-21: 0 evaluated,
+// action): a none! cell first, which the interpreter fills with its summary
+// of the list for fast calls (readers of the descriptors skip it), then typesets for arguments (kind in header bits 20-21: 0 evaluated,
 // 1 get, 2 quoted, 3 return type), refinement copies (word 3: the frame
 // slot of a function, the 1-based number for a native or action), an
 // integer! for the /local count, and for natives and actions an integer! of

@@ -40,11 +40,42 @@ enum Mode { MODE_ALL = 1, MODE_REFINEMENTS = 2, MODE_SAFER = 4 };
 
 inline bool is_native_like(uint32_t t) { return t == TYPE_NATIVE || t == TYPE_ACTION; }
 
+// The summary of a descriptor list kept in its first cell, read by the
+// fast call path: where the leading arguments start and how many there are,
+// whether they can be fetched the simple way, and what follows them.
+//   w1: bits 0-7 the first leading argument's index, bits 8-15 their count,
+//       bit 16 simple (all evaluated, nothing else between them)
+//   w2: index of the first descriptor after them
+//   w3: a native's refinement count
+constexpr uint32_t PLAN_SIMPLE = 1u << 16;
+inline uint32_t plan_first(const Cell* s) { return s->w1 & 0xFF; }
+inline uint32_t plan_count(const Cell* s) { return (s->w1 >> 8) & 0xFF; }
+
+void summarise(const Cell* fn, Node list) {
+    SeriesBuffer* lb = series::buffer_of(list);
+    Cell* d = lb->head_cell();
+    uint32_t n = lb->length();
+    uint32_t i = 1;
+    while (i < n && cell::type(d + i) == TYPE_TYPESET && kind_of(d + i) == ARG_RETURN) ++i;
+    uint32_t first = i;
+    bool simple = first < 256;
+    for (; i < n && cell::type(d + i) == TYPE_TYPESET; ++i)
+        if (kind_of(d + i) != ARG_EVAL) simple = false;
+    uint32_t count = i - first;
+    if (count > 255) simple = false;
+    uint32_t refinements = 0;
+    if (is_native_like(cell::type(fn)) && n > 1 && cell::type(d + n - 1) == TYPE_INTEGER)
+        refinements = static_cast<uint32_t>(cell::get_int(d + n - 1));
+    if (refinements > MAX_REFS) simple = false;
+    cell::set(d, TYPE_NONE, (first & 0xFF) | (count & 0xFF) << 8 | (simple ? PLAN_SIMPLE : 0), i, refinements);
+}
+
 // The argument descriptor list of a callable, built on first use.
 Node arg_list(const Cell* fn) {
     Cell* more = series::buffer_of(fn->w3)->head_cell();
     if (cell::type(more + 1) == TYPE_BLOCK) return more[1].w2;
     Node list = function::build_arg_list(fn);
+    summarise(fn, list);
     more = series::buffer_of(fn->w3)->head_cell();
     set_series(more + 1, TYPE_BLOCK, list);
     return list;
@@ -93,7 +124,7 @@ Cell* fetch_arg(Fetch& f, Cell* cursor, uint32_t kind) {
         if (!tracing && push_simple(cursor)) {
             Cell* next = cursor + 1;
             const Cell* op = f.infix || f.one ? nullptr : infix_follows(next, f.end);
-            return op ? apply_infix(next, f.end, f.code, stack::top - 1, true, op) : next;
+            return op ? infix_from(next, f.end, f.code, stack::top - 1, true, op) : next;
         }
         return eval_expression(cursor, f.one ? cursor + 1 : f.end, f.code, f.infix, true, false);
     }
@@ -360,6 +391,81 @@ fetched:
     return cursor;
 }
 
+// Fetches the arguments of an untraced call with no path and no apply mode
+// by the summary of the callable's list (natives and actions are called
+// too); a list the summary cannot serve goes the general way.
+static Cell* fetch_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, const Cell* name, bool infix) {
+    Node list = arg_list(fn);
+    SeriesBuffer* lb = series::buffer_of(list);
+    const Cell* descs = lb->head_cell();
+    if (!(descs->w1 & PLAN_SIMPLE))
+        return eval_arguments<true>(fn, cursor, end, code, nullptr, nullptr, name, infix, 0);
+    // Descriptors are read by address while arguments are evaluated.
+    Pin pin_list(lb);
+    const Cell* first = descs + plan_first(descs);
+    const Cell* fixed_end = first + plan_count(descs);
+    const Cell* d = first;
+    if (infix) {
+        // The left operand already sits in the frame's first cell.
+        ++stack::top;
+        if (d < fixed_end) {
+            if (!typeset::contains(d, cell::type(stack::arguments))) expect_arg(name, fn, stack::arguments, 1);
+            ++d;
+        }
+    }
+    for (; d < fixed_end; ++d) {
+        int argn = static_cast<int>(d - first) + 1;
+        if (cursor >= end) {
+            Cell word;
+            arg_word(fn, argn, &word);
+            fire(ERR_SCRIPT, "no-arg", name, &word);
+        }
+        if (push_simple(cursor)) {
+            // A plain operand, inline; the operators that follow apply to it.
+            ++cursor;
+            if (const Cell* op = infix ? nullptr : infix_follows(cursor, end)) {
+                cursor = infix_from(cursor, end, code, stack::top - 1, true, op);
+                if (pending) return cursor;
+            }
+        } else {
+            cursor = eval_expression(cursor, end, code, infix, true, false);
+            if (pending) return cursor;
+        }
+        const Cell* v = stack::top_cell();
+        if (!typeset::contains(d, cell::type(v))) expect_arg(name, fn, v, argn);
+    }
+    if (is_native_like(cell::type(fn))) {
+        // Every refinement absent.
+        int32_t refs[MAX_REFS];
+        for (uint32_t i = 0; i < descs->w3; ++i) refs[i] = -1;
+        natives::NativeFn entry = cell::type(fn) == TYPE_NATIVE ? natives::entry(fn->w1) : actions::stack_entry(fn->w1);
+        if (!entry) fire(ERR_INTERNAL, "not-done");
+        entry(refs);
+        return cursor;
+    }
+    // A function's other slots: refinements off, their arguments none, then the locals.
+    const Cell* tail = lb->tail_cell();
+    for (d = descs + descs->w2; d < tail; ++d) {
+        switch (cell::type(d)) {
+            case TYPE_TYPESET:
+                if (kind_of(d) != ARG_RETURN) set_none(stack::push_new());
+                break;
+            case TYPE_REFINEMENT: set_logic(stack::push_new(), false); break;
+            case TYPE_INTEGER: function::push_refinement_off(cell::get_int(d)); break;
+            default: break;
+        }
+    }
+    return cursor;
+}
+
+// Fetches a call's arguments the way its path, apply mode and tracing ask.
+static inline Cell* fetch_args(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, const Cell* path,
+                               const Cell* name_pos, const Cell* name, bool infix, int mode) {
+    if (path || mode) return eval_arguments<false>(fn, cursor, end, code, path, name_pos, name, infix, mode);
+    if (tracing) return eval_arguments<true>(fn, cursor, end, code, nullptr, nullptr, name, infix, 0);
+    return fetch_plain(fn, cursor, end, code, name, infix);
+}
+
 Cell* eval_code(const Cell* value_in, Cell* cursor, Cell* end, const Cell* code, bool sub, const Cell* path,
                 const Cell* name_pos, const Cell* owner, int mode, bool infix) {
     (void)owner;
@@ -371,30 +477,25 @@ Cell* eval_code(const Cell* value_in, Cell* cursor, Cell* end, const Cell* code,
     name.header &= ~FLAG_NEW_LINE;
     if (tracing) trace::event(trace::EV_OPEN, code, cursor, nullptr, &name);
     if (!infix) stack::push(&value);
-    bool plain = !path && !mode;
-
     switch (cell::type(&value)) {
         case TYPE_NATIVE:
         case TYPE_ACTION:
             stack::mark_interp_native(&name);
-            cursor = plain ? eval_arguments<true>(&value, cursor, end, code, nullptr, nullptr, &name, infix, 0)
-                           : eval_arguments<false>(&value, cursor, end, code, path, name_pos, &name, infix, mode);
+            cursor = fetch_args(&value, cursor, end, code, path, name_pos, &name, infix, mode);
             if (pending) return cursor;
             break;
         case TYPE_ROUTINE: {
             // Arguments are fetched like a function's, then the registered
             // systems code runs on them.
             stack::mark_interp_native(&name);
-            cursor = plain ? eval_arguments<true>(&value, cursor, end, code, nullptr, nullptr, &name, infix, 0)
-                           : eval_arguments<false>(&value, cursor, end, code, path, name_pos, &name, infix, mode);
+            cursor = fetch_args(&value, cursor, end, code, path, name_pos, &name, infix, mode);
             if (pending) return cursor;
             exec_routine(&value);
             break;
         }
         case TYPE_FUNCTION: {
             stack::mark_interp_func(&name, value.w1);
-            cursor = plain ? eval_arguments<true>(&value, cursor, end, code, nullptr, nullptr, &name, infix, 0)
-                           : eval_arguments<false>(&value, cursor, end, code, path, name_pos, &name, infix, mode);
+            cursor = fetch_args(&value, cursor, end, code, path, name_pos, &name, infix, mode);
             if (pending) return cursor;
             call_function(&value, value.w1, &name, 0);
             if (pending) return cursor;
@@ -414,6 +515,10 @@ Cell* eval_code(const Cell* value_in, Cell* cursor, Cell* end, const Cell* code,
 }
 
 void call_function(const Cell* fn_in, Node, const Cell* name, uint32_t kind) {
+    if (!tracing && !(fn_in->header & (function::FLAG_NO_TRACE | function::FLAG_TRACE))) {
+        call_body(fn_in, name);  // nothing to switch
+        return;
+    }
     // Callbacks made on behalf of the runtime (sort comparators, change
     // handlers...) run untraced.
     bool was_tracing = tracing;

@@ -53,52 +53,22 @@ struct CodeScope {
     ~CodeScope() { code_frame = frame.prev; }
 };
 
-// Operators whose two integer operands are combined here, without a call:
-// add, subtract, multiply and the comparisons. 0 for any other function.
-enum FastOp { FAST_NONE, FAST_ADD, FAST_SUB, FAST_MUL, FAST_COMPARE };
-inline int fast_op_kind(const Cell* fn) {
-    if (cell::type(fn) == TYPE_ACTION) {
-        switch (fn->w1) {
-            case ACT_ADD: return FAST_ADD;
-            case ACT_SUBTRACT: return FAST_SUB;
-            case ACT_MULTIPLY: return FAST_MUL;
-            default: return FAST_NONE;
-        }
-    }
-    if (cell::type(fn) == TYPE_NATIVE && fn->w1 >= natives::NATIVE_EQUAL && fn->w1 <= natives::NATIVE_GREATER_EQUAL) return FAST_COMPARE;
-    return FAST_NONE;
-}
-
-// The comparison op of the comparison natives, by position (equal? first).
-constexpr int32_t NATIVE_OPS[] = {COMP_EQUAL, COMP_NOT_EQUAL, COMP_STRICT_EQUAL, COMP_LESSER,
-                                  COMP_GREATER, COMP_LESSER_EQUAL, COMP_GREATER_EQUAL};
-
-bool int_compare(int32_t a, int32_t b, int32_t op) {
-    switch (op) {
-        case COMP_EQUAL: case COMP_STRICT_EQUAL: return a == b;
-        case COMP_NOT_EQUAL: return a != b;
-        case COMP_LESSER: return a < b;
-        case COMP_GREATER: return a > b;
-        case COMP_LESSER_EQUAL: return a <= b;
-        default: return a >= b;
-    }
-}
-
 Cell* infix_call(const Cell* fn, const Cell* name, Cell* cursor, Cell* end, const Cell* code, Cell* left, bool sub,
                  int kind);
 
 }  // namespace
 
-void eval_block(const Cell* code_in, bool chain) {
+namespace {
+// eval_block under do/trace: the same steps with their events.
+void eval_block_traced(const Cell* code_in, bool chain) {
     Cell code = *code_in;
-    // The pin keeps the buffer alive and in place: cursors below point into it.
     SeriesBuffer* buf = node_table[code.w2];
     Pin pin(buf);
     stack::mark_interp_eval(&words::_body_tag);
     Cell* tail = buf->tail_cell();
     Cell* head = buf->head_cell() + code.w1;
     if (head > tail) head = tail;
-    if (tracing) trace::event(trace::EV_ENTER, &code, head, nullptr, nullptr);
+    trace::event(trace::EV_ENTER, &code, head, nullptr, nullptr);
     if (head == tail) {
         set_unset(stack::arguments);
         stack::keep();
@@ -115,6 +85,39 @@ void eval_block(const Cell* code_in, bool chain) {
         }
     }
     if (tracing) trace::event(trace::EV_EXIT, &code, tail, nullptr, stack::arguments);
+    if (chain) stack::unwind_last(); else stack::unwind();
+}
+}  // namespace
+
+void eval_block(const Cell* code_in, bool chain) {
+    if (tracing) {
+        eval_block_traced(code_in, chain);
+        return;
+    }
+    // The pin keeps the buffer alive and in place: cursors below point into it.
+    SeriesBuffer* buf = node_table[code_in->w2];
+    Pin pin(buf);
+    stack::mark_interp_eval(&words::_body_tag);
+    Cell* tail = buf->tail_cell();
+    Cell* cursor = buf->head_cell() + code_in->w1;
+    if (cursor >= tail) {
+        set_unset(stack::arguments);
+        stack::keep();
+    } else {
+        CodeScope scope(*code_in, cursor);
+        const Cell* code = &scope.frame.code;
+        for (;;) {
+            cursor = eval_expression(cursor, tail, code, false, false, false);
+            if (pending) return;
+            if (cursor >= tail) break;
+            stack::reset();
+            scope.frame.cursor = cursor;
+            collector::safe_point();
+            if (sys::interrupt_pending) sys::honour_interrupt();
+        }
+        collector::safe_point();
+        if (sys::interrupt_pending) sys::honour_interrupt();
+    }
     if (chain) stack::unwind_last(); else stack::unwind();
 }
 
@@ -145,10 +148,10 @@ Cell* eval_expression(Cell* cursor, Cell* end, const Cell* code, bool prefix, bo
     if (tracing) trace::event(trace::EV_FETCH, code, cursor, nullptr, value);
     switch (cell::type(value)) {
         case TYPE_PAREN: {
-            stack::mark_interp_native(&words::_body_tag);
-            eval_block(value, true);
+            // Chained, the paren's value lands in the current result slot;
+            // unchained it is left pushed, which is what sub asks for.
+            eval_block(value, !sub);
             if (pending) return cursor;
-            if (sub) stack::unwind(); else stack::unwind_last();
             ++cursor;
             break;
         }
@@ -163,7 +166,7 @@ Cell* eval_expression(Cell* cursor, Cell* end, const Cell* code, bool prefix, bo
                 fire(ERR_SCRIPT, "need-value", &sw);
             }
             if (!tracing && push_simple(cursor)) {
-                if (const Cell* op = infix_follows(++cursor, end)) cursor = apply_infix(cursor, end, code, slot, true, op);
+                if (const Cell* op = infix_follows(++cursor, end)) cursor = infix_from(cursor, end, code, slot, true, op);
             } else {
                 cursor = eval_expression(cursor, end, code, false, true, false);
             }
@@ -282,7 +285,7 @@ Cell* eval_expression(Cell* cursor, Cell* end, const Cell* code, bool prefix, bo
     }
 
     if (const Cell* op = prefix ? nullptr : infix_follows(cursor, end)) {
-        cursor = apply_infix(cursor, end, code, start_top, sub, op);
+        cursor = infix_from(cursor, end, code, start_top, sub, op);
         if (pending) return cursor;
     }
     if (tracing && !sub) trace::event(trace::EV_EXPR, code, cursor, nullptr, stack::arguments);
@@ -298,7 +301,7 @@ Cell* apply_infix(Cell* cursor, Cell* end, const Cell* code, Cell* left, bool su
         Cell fn = *op;
         cell::set_type(&fn, (fn.header >> 16) & 0xFF);
         fn.header &= 0xFF;
-        int fast = tracing ? 0 : fast_op_kind(&fn);
+        int fast = tracing ? 0 : fast_op_kind(cell::type(&fn), fn.w1);
         if (fast && cursor + 1 < end) cursor = infix_call(&fn, &opw, cursor + 1, end, code, left, sub, fast);
         else cursor = eval_code(&fn, cursor + 1, end, code, sub, nullptr, &opw, nullptr, 0, true);
         if (pending) return cursor;
@@ -307,19 +310,6 @@ Cell* apply_infix(Cell* cursor, Cell* end, const Cell* code, Cell* left, bool su
 }
 
 namespace {
-// Combines two integer operands into `left` (the result of an overflow is
-// the exact value as a float!).
-inline void combine_integers(const Cell* fn, Cell* left, const Cell* right, int kind) {
-    int64_t a = cell::get_int(left), b = cell::get_int(right);
-    if (kind == FAST_COMPARE) {
-        set_logic(left, int_compare(static_cast<int32_t>(a), static_cast<int32_t>(b), NATIVE_OPS[fn->w1 - natives::NATIVE_EQUAL]));
-    } else {
-        int64_t v = kind == FAST_ADD ? a + b : kind == FAST_SUB ? a - b : a * b;
-        if (v >= INT32_MIN && v <= INT32_MAX) set_integer(left, static_cast<int32_t>(v));
-        else set_float(left, static_cast<double>(v));
-    }
-}
-
 inline bool both_integers(const Cell* left) {
     return cell::type(left) == TYPE_INTEGER && cell::type(left + 1) == TYPE_INTEGER;
 }
@@ -343,7 +333,7 @@ Cell* infix_call(const Cell* fn, const Cell* name, Cell* cursor, Cell* end, cons
         ++cursor;
         if (both_integers(left)) {
             // Nothing here can fail or call out: the frame is not needed.
-            combine_integers(fn, left, right, kind);
+            combine_integers(kind, fn->w1, left, cell::get_int(right));
             if (sub) stack::top = right; else stack::set_last_keep(left);
             return cursor;
         }
@@ -354,7 +344,7 @@ Cell* infix_call(const Cell* fn, const Cell* name, Cell* cursor, Cell* end, cons
         if (pending) return cursor;
     }
     if (both_integers(left)) {
-        combine_integers(fn, left, right, kind);
+        combine_integers(kind, fn->w1, left, cell::get_int(right));
     } else {
         check_operands(fn, name);
         int32_t refs[1] = {-1};

@@ -8,26 +8,6 @@
 
 namespace zel::natives {
 
-void eval_loop_block(const Cell* blk) {
-    Cell b = *blk;
-    try {
-        interpreter::eval_block(&b, true);
-    } catch (const Thrown& t) {
-        if (t.code != THROWN_BREAK && t.code != THROWN_CONTINUE) throw;
-        interpreter::pending = t.code;
-    }
-}
-
-Iteration run_body(const Cell* body) {
-    eval_loop_block(body);
-    switch (interpreter::pending) {
-        case 0: return ITER_NEXT;
-        case THROWN_BREAK: interpreter::pending = 0; return ITER_BREAK;
-        case THROWN_CONTINUE: interpreter::pending = 0; return ITER_CONTINUE;
-        default: return ITER_EXIT;
-    }
-}
-
 bool truthy_checked(const Cell* v) {
     if (cell::type(v) == TYPE_UNSET) fire(ERR_SCRIPT, "no-return");
     return truthy(v);

@@ -38,14 +38,30 @@ inline bool run(const Cell* blk) {
 
 // Evaluates a block chained into the current frame; a break or continue
 // that arrives as an exception becomes the pending code, like one that did not.
-void eval_loop_block(const Cell* blk);
+inline void eval_loop_block(const Cell* blk) {
+    Cell b = *blk;
+    try {
+        interpreter::eval_block(&b, true);
+    } catch (const Thrown& t) {
+        if (t.code != THROWN_BREAK && t.code != THROWN_CONTINUE) throw;
+        interpreter::pending = t.code;
+    }
+}
 
 enum Iteration { ITER_NEXT, ITER_CONTINUE, ITER_BREAK, ITER_EXIT };
 // Runs one iteration of a loop body (the loop frame is the current frame):
 // ITER_BREAK when a break ended the loop (the loop frame's result set),
 // ITER_EXIT when another exit is pending, ITER_CONTINUE after a continue,
 // ITER_NEXT otherwise.
-Iteration run_body(const Cell* body);
+inline Iteration run_body(const Cell* body) {
+    eval_loop_block(body);
+    if (!interpreter::pending) return ITER_NEXT;
+    switch (interpreter::pending) {
+        case THROWN_BREAK: interpreter::pending = 0; return ITER_BREAK;
+        case THROWN_CONTINUE: interpreter::pending = 0; return ITER_CONTINUE;
+        default: return ITER_EXIT;
+    }
+}
 
 // The truth of a value: only none and false are false.
 inline bool truthy(const Cell* v) {

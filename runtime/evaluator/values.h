@@ -1,6 +1,9 @@
 // Reading word values on the interpreter's hot paths.
 #pragma once
+#include "runtime/actions.h"
 #include "runtime/cell.h"
+#include "runtime/evaluator/interpreter.h"
+#include "runtime/evaluator/natives.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/memory.h"
 #include "runtime/stack.h"
@@ -46,17 +49,22 @@ inline const Cell* infix_op(const Cell* w) {
 // The op! value of the operator word at `cursor` (before `end`), or null.
 inline const Cell* infix_follows(const Cell* cursor, const Cell* end) { return cursor < end ? infix_op(cursor) : nullptr; }
 
+constexpr uint64_t type_bit(uint32_t t) { return uint64_t{1} << t; }
+// The datatypes whose values are called when code meets them.
+constexpr uint64_t CALLABLE_TYPES =
+    type_bit(TYPE_NATIVE) | type_bit(TYPE_ACTION) | type_bit(TYPE_FUNCTION) | type_bit(TYPE_ROUTINE);
+// The datatypes whose values evaluate to something else than themselves.
+constexpr uint64_t ACTIVE_TYPES = CALLABLE_TYPES | type_bit(TYPE_PAREN) | type_bit(TYPE_SET_WORD) |
+                                  type_bit(TYPE_SET_PATH) | type_bit(TYPE_GET_WORD) | type_bit(TYPE_LIT_WORD) |
+                                  type_bit(TYPE_WORD) | type_bit(TYPE_PATH) | type_bit(TYPE_GET_PATH) |
+                                  type_bit(TYPE_LIT_PATH) | type_bit(TYPE_OP) | type_bit(TYPE_ISSUE);
+// A word's values that are simply taken: not unset, not a function, not an operator.
+constexpr uint64_t NOT_PLAIN_TYPES = CALLABLE_TYPES | type_bit(TYPE_NULL) | type_bit(TYPE_DATATYPE) |
+                                     type_bit(TYPE_UNSET) | type_bit(TYPE_OP);
+static_assert(TYPE_EVENT < 64, "the type masks hold every datatype");
+
 // Values that evaluate to themselves.
-inline bool is_literal(uint32_t t) {
-    switch (t) {
-        case TYPE_PAREN: case TYPE_SET_WORD: case TYPE_SET_PATH: case TYPE_GET_WORD: case TYPE_LIT_WORD:
-        case TYPE_WORD: case TYPE_PATH: case TYPE_GET_PATH: case TYPE_LIT_PATH: case TYPE_OP: case TYPE_NATIVE:
-        case TYPE_ACTION: case TYPE_FUNCTION: case TYPE_ROUTINE: case TYPE_ISSUE:
-            return false;
-        default:
-            return true;
-    }
-}
+inline bool is_literal(uint32_t t) { return t >= 64 || !((ACTIVE_TYPES >> t) & 1); }
 
 // Sets a word's value. A word of a function or the global context is
 // written in place; objects (whose fields may be watched) and unbound words
@@ -64,17 +72,17 @@ inline bool is_literal(uint32_t t) {
 void set_word_slow(Cell* w, const Cell* v);
 inline void set_word(Cell* w, const Cell* v) {
     Cell* slot = bound_value(w);
-    if (slot && context::kind_of(node_table[w->w1]->head_cell()) != context::KIND_OBJECT) *slot = *v;
-    else set_word_slow(w, v);
+    if (slot && (w->w1 == context::global || context::kind_of(node_table[w->w1]->head_cell()) != context::KIND_OBJECT))
+        *slot = *v;
+    else
+        set_word_slow(w, v);
 }
 
 // The values a word or path calls when it meets them.
-inline bool is_callable(uint32_t t) {
-    return t == TYPE_NATIVE || t == TYPE_ACTION || t == TYPE_FUNCTION || t == TYPE_ROUTINE;
-}
+inline bool is_callable(uint32_t t) { return t < 64 && ((CALLABLE_TYPES >> t) & 1); }
 
 // A word's value that is simply taken: not unset, not a function, not an operator.
-inline bool is_plain_value(uint32_t t) { return t > TYPE_UNSET && t != TYPE_OP && !is_callable(t); }
+inline bool is_plain_value(uint32_t t) { return t >= 64 || !((NOT_PLAIN_TYPES >> t) & 1); }
 
 // Pushes the value of an operand that needs no evaluation step (a literal,
 // or a bound word whose value is plain) and returns true; false (nothing
@@ -90,6 +98,82 @@ inline bool is_plain_value(uint32_t t) { return t > TYPE_UNSET && t != TYPE_OP &
     if (!v || !is_plain_value(cell::type(v))) return false;
     stack::push(v);
     return true;
+}
+
+// Operators whose two integer operands are combined in place, without a
+// call: add, subtract, multiply and the comparisons. FAST_NONE for any other
+// function (`fn` is the operator's function, its type restored).
+enum FastOp { FAST_NONE, FAST_ADD, FAST_SUB, FAST_MUL, FAST_COMPARE };
+inline int fast_op_kind(uint32_t fn_type, uint32_t slot) {
+    if (fn_type == TYPE_ACTION) {
+        switch (slot) {
+            case ACT_ADD: return FAST_ADD;
+            case ACT_SUBTRACT: return FAST_SUB;
+            case ACT_MULTIPLY: return FAST_MUL;
+            default: return FAST_NONE;
+        }
+    }
+    if (fn_type == TYPE_NATIVE && slot >= natives::NATIVE_EQUAL && slot <= natives::NATIVE_GREATER_EQUAL)
+        return FAST_COMPARE;
+    return FAST_NONE;
+}
+
+// Combines two integers into `left` by the operator kind; `slot` names the
+// comparison. The result of an overflow is the exact value as a float!.
+inline void combine_integers(int kind, uint32_t slot, Cell* left, int32_t b32) {
+    int64_t a = cell::get_int(left), b = b32;
+    if (kind == FAST_COMPARE) {
+        bool r;
+        switch (slot - natives::NATIVE_EQUAL) {
+            case 0: case 2: r = a == b; break;  // equal?, strict-equal?
+            case 1: r = a != b; break;
+            case 3: r = a < b; break;
+            case 4: r = a > b; break;
+            case 5: r = a <= b; break;
+            default: r = a >= b; break;
+        }
+        set_logic(left, r);
+        return;
+    }
+    int64_t v = kind == FAST_ADD ? a + b : kind == FAST_SUB ? a - b : a * b;
+    if (v >= INT32_MIN && v <= INT32_MAX) set_integer(left, static_cast<int32_t>(v));
+    else set_float(left, static_cast<double>(v));
+}
+
+// Applies the operator `op` (the op! value of the word at `cursor`) to an
+// integer left operand and a right operand that is an integer or a word
+// holding one, in place; returns the cursor after the right operand, or
+// null (nothing done) when the case is not this simple one. Untraced only.
+[[gnu::always_inline]] inline Cell* integer_infix(Cell* cursor, Cell* end, Cell* left, const Cell* op) {
+    if (cell::type(left) != TYPE_INTEGER) return nullptr;
+    Cell* rc = cursor + 1;
+    if (rc >= end) return nullptr;
+    const Cell* r = rc;
+    uint32_t rt = cell::type(rc);
+    if (rt == TYPE_WORD) {
+        r = bound_value(rc);
+        if (!r) return nullptr;
+        rt = cell::type(r);
+    }
+    if (rt != TYPE_INTEGER) return nullptr;
+    int kind = fast_op_kind((op->header >> 16) & 0xFF, op->w1);
+    if (!kind) return nullptr;
+    combine_integers(kind, op->w1, left, cell::get_int(r));
+    return rc + 1;
+}
+
+// Applies the operators that follow a left operand (as apply_infix), the
+// simple integer ones in place here.
+[[gnu::always_inline]] inline Cell* infix_from(Cell* cursor, Cell* end, const Cell* code, Cell* left, bool sub,
+                                               const Cell* op) {
+    if (!tracing) {
+        while (Cell* next = integer_infix(cursor, end, left, op)) {
+            cursor = next;
+            if (sub) stack::top = left + 1; else stack::set_last_keep(left);
+            if (!(op = infix_follows(cursor, end))) return cursor;
+        }
+    }
+    return apply_infix(cursor, end, code, left, sub, op);
 }
 
 }  // namespace zel::interpreter
