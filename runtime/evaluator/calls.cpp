@@ -14,6 +14,7 @@
 #include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/word.h"
+#include "runtime/evaluator/calls_internal.h"
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/evaluator/natives.h"
 #include "runtime/evaluator/trace.h"
@@ -24,32 +25,7 @@
 
 namespace zel::interpreter {
 
-void call_body(const Cell* fn_in, const Cell* name);
-
 namespace {
-
-// Kinds of argument descriptors, in header bits 20-21 of their typeset.
-constexpr uint32_t KIND_SHIFT = 20;
-enum ArgKind : uint32_t { ARG_EVAL = 0, ARG_GET = 1, ARG_QUOTE = 2, ARG_RETURN = 3 };
-inline uint32_t kind_of(const Cell* d) { return (d->header >> KIND_SHIFT) & 3; }
-// At most this many refinements per native or action.
-constexpr int MAX_REFS = 32;
-// Modes of `apply`: every argument in order with refinements as logic values
-// (/all); refinements from the path only; one value per argument (/safer).
-enum Mode { MODE_ALL = 1, MODE_REFINEMENTS = 2, MODE_SAFER = 4 };
-
-inline bool is_native_like(uint32_t t) { return t == TYPE_NATIVE || t == TYPE_ACTION; }
-
-// The summary of a descriptor list kept in its first cell, read by the
-// fast call path: where the leading arguments start and how many there are,
-// whether they can be fetched the simple way, and what follows them.
-//   w1: bits 0-7 the first leading argument's index, bits 8-15 their count,
-//       bit 16 simple (all evaluated, nothing else between them)
-//   w2: index of the first descriptor after them
-//   w3: a native's refinement count
-constexpr uint32_t PLAN_SIMPLE = 1u << 16;
-inline uint32_t plan_first(const Cell* s) { return s->w1 & 0xFF; }
-inline uint32_t plan_count(const Cell* s) { return (s->w1 >> 8) & 0xFF; }
 
 void summarise(const Cell* fn, Node list) {
     SeriesBuffer* lb = series::buffer_of(list);
@@ -70,7 +46,8 @@ void summarise(const Cell* fn, Node list) {
     cell::set(d, TYPE_NONE, (first & 0xFF) | (count & 0xFF) << 8 | (simple ? PLAN_SIMPLE : 0), i, refinements);
 }
 
-// The argument descriptor list of a callable, built on first use.
+}  // namespace
+
 Node arg_list(const Cell* fn) {
     Cell* more = series::buffer_of(fn->w3)->head_cell();
     if (cell::type(more + 1) == TYPE_BLOCK) return more[1].w2;
@@ -81,17 +58,14 @@ Node arg_list(const Cell* fn) {
     return list;
 }
 
-// The n-th argument word of a callable's spec (1-based, for error reports).
-void arg_word(const Cell* fn, int n, Cell* out) {
-    function::arg_word(fn, n, out);
-}
-
-[[noreturn]] void expect_arg(const Cell* name, const Cell* fn, const Cell* value, int argn) {
+void expect_arg(const Cell* name, const Cell* fn, const Cell* value, int argn) {
     Cell type_cell, word;
     set_datatype(&type_cell, cell::type(value));
-    arg_word(fn, argn, &word);
+    function::arg_word(fn, argn, &word);
     fire(ERR_SCRIPT, "expect-arg", name, &type_cell, &word);
 }
+
+namespace {
 
 // The refinement descriptor of a symbol (resolved), or -1.
 int32_t find_refinement(const Cell* descs, int32_t count, uint32_t sym) {
@@ -115,7 +89,7 @@ struct Fetch {
 Cell* fetch_arg(Fetch& f, Cell* cursor, uint32_t kind) {
     if (cursor >= f.end) {
         Cell word;
-        arg_word(f.fn, f.argn, &word);
+        function::arg_word(f.fn, f.argn, &word);
         fire(ERR_SCRIPT, "no-arg", f.name, &word);
     }
     if (kind == ARG_EVAL) {
@@ -166,7 +140,7 @@ void check_operands(const Cell* fn, const Cell* name) {
 }
 
 // Calls a routine's registered body on the frame's arguments.
-static void exec_routine(const Cell* r) {
+void exec_routine(const Cell* r) {
     Cell* more = series::buffer_of(r->w3)->head_cell();
     routine::Body body = routine::body_at(static_cast<uint32_t>(cell::get_int(more + 2)));
     if (!body) fire(ERR_INTERNAL, "routines");
@@ -179,7 +153,7 @@ static void exec_routine(const Cell* r) {
 // Fetches the arguments of a callable; for natives and actions also calls it.
 // PLAIN is the common call, with no path and no apply mode, compiled apart.
 template <bool PLAIN>
-static Cell* eval_arguments(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, const Cell* path,
+Cell* eval_arguments(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, const Cell* path,
                             const Cell* name_pos, const Cell* name, bool infix, int mode) {
     if constexpr (PLAIN) {
         path = nullptr;
@@ -391,79 +365,16 @@ fetched:
     return cursor;
 }
 
-// Fetches the arguments of an untraced call with no path and no apply mode
-// by the summary of the callable's list (natives and actions are called
-// too); a list the summary cannot serve goes the general way.
-static Cell* fetch_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, const Cell* name, bool infix) {
-    Node list = arg_list(fn);
-    SeriesBuffer* lb = series::buffer_of(list);
-    const Cell* descs = lb->head_cell();
-    if (!(descs->w1 & PLAN_SIMPLE))
-        return eval_arguments<true>(fn, cursor, end, code, nullptr, nullptr, name, infix, 0);
-    // Descriptors are read by address while arguments are evaluated.
-    Pin pin_list(lb);
-    const Cell* first = descs + plan_first(descs);
-    const Cell* fixed_end = first + plan_count(descs);
-    const Cell* d = first;
-    if (infix) {
-        // The left operand already sits in the frame's first cell.
-        ++stack::top;
-        if (d < fixed_end) {
-            if (!typeset::contains(d, cell::type(stack::arguments))) expect_arg(name, fn, stack::arguments, 1);
-            ++d;
-        }
-    }
-    for (; d < fixed_end; ++d) {
-        int argn = static_cast<int>(d - first) + 1;
-        if (cursor >= end) {
-            Cell word;
-            arg_word(fn, argn, &word);
-            fire(ERR_SCRIPT, "no-arg", name, &word);
-        }
-        if (push_simple(cursor)) {
-            // A plain operand, inline; the operators that follow apply to it.
-            ++cursor;
-            if (const Cell* op = infix ? nullptr : infix_follows(cursor, end)) {
-                cursor = infix_from(cursor, end, code, stack::top - 1, true, op);
-                if (pending) return cursor;
-            }
-        } else {
-            cursor = eval_expression(cursor, end, code, infix, true, false);
-            if (pending) return cursor;
-        }
-        const Cell* v = stack::top_cell();
-        if (!typeset::contains(d, cell::type(v))) expect_arg(name, fn, v, argn);
-    }
-    if (is_native_like(cell::type(fn))) {
-        // Every refinement absent.
-        int32_t refs[MAX_REFS];
-        for (uint32_t i = 0; i < descs->w3; ++i) refs[i] = -1;
-        natives::NativeFn entry = cell::type(fn) == TYPE_NATIVE ? natives::entry(fn->w1) : actions::stack_entry(fn->w1);
-        if (!entry) fire(ERR_INTERNAL, "not-done");
-        entry(refs);
-        return cursor;
-    }
-    // A function's other slots: refinements off, their arguments none, then the locals.
-    const Cell* tail = lb->tail_cell();
-    for (d = descs + descs->w2; d < tail; ++d) {
-        switch (cell::type(d)) {
-            case TYPE_TYPESET:
-                if (kind_of(d) != ARG_RETURN) set_none(stack::push_new());
-                break;
-            case TYPE_REFINEMENT: set_logic(stack::push_new(), false); break;
-            case TYPE_INTEGER: function::push_refinement_off(cell::get_int(d)); break;
-            default: break;
-        }
-    }
-    return cursor;
-}
-
 // Fetches a call's arguments the way its path, apply mode and tracing ask.
-static inline Cell* fetch_args(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, const Cell* path,
+inline Cell* fetch_args(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, const Cell* path,
                                const Cell* name_pos, const Cell* name, bool infix, int mode) {
     if (path || mode) return eval_arguments<false>(fn, cursor, end, code, path, name_pos, name, infix, mode);
     if (tracing) return eval_arguments<true>(fn, cursor, end, code, nullptr, nullptr, name, infix, 0);
     return fetch_plain(fn, cursor, end, code, name, infix);
+}
+
+Cell* eval_arguments_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, const Cell* name, bool infix) {
+    return eval_arguments<true>(fn, cursor, end, code, nullptr, nullptr, name, infix, 0);
 }
 
 Cell* eval_code(const Cell* value_in, Cell* cursor, Cell* end, const Cell* code, bool sub, const Cell* path,

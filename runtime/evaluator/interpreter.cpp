@@ -221,7 +221,9 @@ Cell* eval_expression(Cell* cursor, Cell* end, const Cell* code, bool prefix, bo
                 case TYPE_FUNCTION:
                 case TYPE_ROUTINE: {
                     Cell fn = *v;
-                    cursor = eval_code(&fn, cursor, end, code, sub, nullptr, &w, nullptr, 0, false);
+                    w.header &= ~FLAG_NEW_LINE;
+                    cursor = tracing ? eval_code(&fn, cursor, end, code, sub, nullptr, &w, nullptr, 0, false)
+                                     : call_plain(&fn, cursor, end, code, sub, &w);
                     if (pending) return cursor;
                     break;
                 }

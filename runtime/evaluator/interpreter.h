@@ -58,6 +58,9 @@ int32_t eval_next_index(Cell* block);
 // Calls a callable value met in code (or reached through a path).
 Cell* eval_code(const Cell* value, Cell* cursor, Cell* end, const Cell* code, bool sub, const Cell* path,
                 const Cell* name, const Cell* owner, int mode, bool infix);
+// Calls a callable met in code, untraced, with no path and no apply mode;
+// `name` is the word that named it (no new-line flag).
+Cell* call_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, bool sub, const Cell* name);
 // Evaluates a path, a get-path (get) or a set-path's assignment (set).
 Cell* eval_path(const Cell* path, Cell* cursor, Cell* end, const Cell* code, bool set, bool get, bool sub,
                 bool case_);

@@ -1,0 +1,47 @@
+// What the call paths share: argument descriptors, their list and its
+// summary, and the errors of argument fetching.
+#pragma once
+#include <cstdint>
+#include "runtime/cell.h"
+
+namespace zel::interpreter {
+
+// Kinds of argument descriptors, in header bits 20-21 of their typeset.
+constexpr uint32_t KIND_SHIFT = 20;
+enum ArgKind : uint32_t { ARG_EVAL = 0, ARG_GET = 1, ARG_QUOTE = 2, ARG_RETURN = 3 };
+inline uint32_t kind_of(const Cell* d) { return (d->header >> KIND_SHIFT) & 3; }
+// At most this many refinements per native or action.
+constexpr int MAX_REFS = 32;
+// Modes of `apply`: every argument in order with refinements as logic values
+// (/all); refinements from the path only; one value per argument (/safer).
+enum Mode { MODE_ALL = 1, MODE_REFINEMENTS = 2, MODE_SAFER = 4 };
+
+inline bool is_native_like(uint32_t t) { return t == TYPE_NATIVE || t == TYPE_ACTION; }
+
+// The summary of a descriptor list kept in its first cell, read by the
+// fast call path: where the leading arguments start and how many there are,
+// whether they can be fetched the simple way, and what follows them.
+//   w1: bits 0-7 the first leading argument's index, bits 8-15 their count,
+//       bit 16 simple (all evaluated, nothing else between them)
+//   w2: index of the first descriptor after them
+//   w3: a native's refinement count
+constexpr uint32_t PLAN_SIMPLE = 1u << 16;
+inline uint32_t plan_first(const Cell* s) { return s->w1 & 0xFF; }
+inline uint32_t plan_count(const Cell* s) { return (s->w1 >> 8) & 0xFF; }
+
+// The argument descriptor list of a callable, built (and summarised) on first use.
+Node arg_list(const Cell* fn);
+// Raises expect-arg for the argument at spec position `argn` (from 1).
+[[noreturn]] void expect_arg(const Cell* name, const Cell* fn, const Cell* value, int argn);
+// Calls a routine's registered body on the frame's arguments.
+void exec_routine(const Cell* r);
+// The general argument fetch of a plain call (no path, no apply mode); for
+// natives and actions it also calls them.
+Cell* eval_arguments_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, const Cell* name, bool infix);
+// Fetches the arguments of an untraced plain call by the list's summary
+// (natives and actions are called too).
+Cell* fetch_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, const Cell* name, bool infix);
+// Runs a function's body in its marked frame, the arguments pushed.
+void call_body(const Cell* fn_in, const Cell* name);
+
+}  // namespace zel::interpreter
