@@ -94,23 +94,25 @@ void eval_block(const Cell* code_in, bool chain) {
         eval_block_traced(code_in, chain);
         return;
     }
+    // No frame is marked: each expression pushes its value at `slot`, above
+    // everything below, and the next one replaces it. Exits unroll to frames
+    // that the natives and functions marked, whose bases this leaves alone.
     // The pin keeps the buffer alive and in place: cursors below point into it.
     SeriesBuffer* buf = node_table[code_in->w2];
     Pin pin(buf);
-    stack::mark_interp_eval(&words::_body_tag);
     Cell* tail = buf->tail_cell();
     Cell* cursor = buf->head_cell() + code_in->w1;
+    Cell* slot = stack::top;
     if (cursor >= tail) {
-        set_unset(stack::arguments);
-        stack::keep();
+        set_unset(stack::push_new());
     } else {
         CodeScope scope(*code_in, cursor);
         const Cell* code = &scope.frame.code;
         for (;;) {
-            cursor = eval_expression(cursor, tail, code, false, false, false);
+            cursor = eval_expression(cursor, tail, code, false, true, false);
             if (pending) return;
             if (cursor >= tail) break;
-            stack::reset();
+            stack::top = slot;
             scope.frame.cursor = cursor;
             collector::safe_point();
             if (sys::interrupt_pending) sys::honour_interrupt();
@@ -118,7 +120,7 @@ void eval_block(const Cell* code_in, bool chain) {
         collector::safe_point();
         if (sys::interrupt_pending) sys::honour_interrupt();
     }
-    if (chain) stack::unwind_last(); else stack::unwind();
+    if (chain) stack::set_last_keep(slot);
 }
 
 Cell* eval_next(const Cell* code, Cell* cursor, Cell* end, bool sub) {

@@ -40,9 +40,10 @@ void init();
 // callbacks).
 void install_callbacks();
 
-// Evaluates a block or paren from its head to its tail in a frame of its
-// own; with `chain` the result lands in the caller's result slot, else it is
-// left as the top cell of the argument stack.
+// Evaluates a block or paren from its head to its tail, each expression's
+// value pushed above the cells already there (untraced, no frame is marked;
+// traced, an eval frame); with `chain` the result lands in the current
+// frame's result slot, else it is left as the top cell of the argument stack.
 void eval_block(const Cell* code, bool chain);
 // Evaluates one expression from `cursor` (then applies infix operators
 // unless `prefix`); returns the cursor after it.
