@@ -68,7 +68,7 @@ void expect_arg(const Cell* name, const Cell* fn, const Cell* value, int argn) {
 namespace {
 
 // The refinement descriptor of a symbol (resolved), or -1.
-int32_t find_refinement(const Cell* descs, int32_t count, uint32_t sym) {
+int32_t refinement_at(const Cell* descs, int32_t count, uint32_t sym) {
     uint32_t r = symbol::resolve(sym);
     for (int32_t i = 0; i < count; ++i)
         if (cell::type(descs + i) == TYPE_REFINEMENT && symbol::resolve(descs[i].w2) == r) return i;
@@ -126,6 +126,14 @@ inline void check(Fetch& f, const Cell* desc, const Cell* value) {
 }
 
 }  // namespace
+
+int32_t find_refinement(const Cell* descs, int32_t count, uint32_t sym) { return refinement_at(descs, count, sym); }
+
+Cell* fetch_arg_of(const Cell* fn, const Cell* name, const Cell* code, Cell* cursor, Cell* end, uint32_t kind,
+                   int argn) {
+    Fetch f{fn, name, code, end, false, argn, false};
+    return fetch_arg(f, cursor, kind);
+}
 
 void check_operands(const Cell* fn, const Cell* name) {
     Node list = arg_list(fn);
@@ -300,7 +308,7 @@ fetched:
                 state = logic::value_true(stack::top_cell(), false, nullptr);
                 stack::top = before;
             }
-            int32_t at = find_refinement(descs, count, el.w2);
+            int32_t at = refinement_at(descs, count, el.w2);
             if (at < 0) fire(ERR_SCRIPT, "no-refine", name, &el);
             uint32_t slot_or_num = descs[at].w3;
             if (native) {

@@ -41,6 +41,13 @@ Cell* eval_arguments_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* 
 // Fetches the arguments of an untraced plain call by the list's summary
 // (natives and actions are called too).
 Cell* fetch_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, const Cell* name, bool infix);
+// The refinement descriptor of a symbol (resolved) in a list, or -1.
+int32_t find_refinement(const Cell* descs, int32_t count, uint32_t sym);
+// Pushes one argument of a descriptor kind from the cursor (an evaluated one
+// with the operators that follow it); `argn` names it in a missing-argument
+// error. Returns the cursor after it.
+Cell* fetch_arg_of(const Cell* fn, const Cell* name, const Cell* code, Cell* cursor, Cell* end, uint32_t kind,
+                   int argn = 0);
 // Runs a function's body in its marked frame, the arguments pushed.
 void call_body(const Cell* fn_in, const Cell* name);
 

@@ -1,8 +1,11 @@
-// The common call: no path, no apply mode, untraced. Its arguments are
-// fetched by the summary of the callable's descriptor list.
+// The common calls, untraced and with no apply mode: a callable named by a
+// word, or by a path of refinement words. Their arguments are fetched by the
+// summary of the callable's descriptor list.
 #include "runtime/actions_stack.h"
 #include "runtime/cells.h"
+#include "runtime/datatypes/block.h"
 #include "runtime/datatypes/function.h"
+#include "runtime/datatypes/logic.h"
 #include "runtime/evaluator/calls_internal.h"
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/evaluator/natives.h"
@@ -12,19 +15,12 @@
 
 namespace zel::interpreter {
 
-// Fetches the arguments of an untraced call with no path and no apply mode
-// by the summary of the callable's list (natives and actions are called
-// too); a list the summary cannot serve goes the general way.
 namespace {
-[[gnu::always_inline]] inline Cell* fetch(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, const Cell* name,
-                                          bool infix) {
-    Node list = arg_list(fn);
-    SeriesBuffer* lb = series::buffer_of(list);
-    const Cell* descs = lb->head_cell();
-    if (!(descs->w1 & PLAN_SIMPLE))
-        return eval_arguments_plain(fn, cursor, end, code, name, infix);
-    // Descriptors are read by address while arguments are evaluated.
-    Pin pin_list(lb);
+
+// Pushes the leading arguments the summary describes; returns the cursor
+// after them.
+[[gnu::always_inline]] inline Cell* fetch_fixed(const Cell* fn, const Cell* descs, Cell* cursor, Cell* end,
+                                                const Cell* code, const Cell* name, bool infix) {
     const Cell* first = descs + plan_first(descs);
     const Cell* fixed_end = first + plan_count(descs);
     const Cell* d = first;
@@ -57,18 +53,13 @@ namespace {
         const Cell* v = stack::top_cell();
         if (!typeset::contains(d, cell::type(v))) expect_arg(name, fn, v, argn);
     }
-    if (is_native_like(cell::type(fn))) {
-        // Every refinement absent.
-        int32_t refs[MAX_REFS];
-        for (uint32_t i = 0; i < descs->w3; ++i) refs[i] = -1;
-        natives::NativeFn entry = cell::type(fn) == TYPE_NATIVE ? natives::entry(fn->w1) : actions::stack_entry(fn->w1);
-        if (!entry) fire(ERR_INTERNAL, "not-done");
-        entry(refs);
-        return cursor;
-    }
-    // A function's other slots: refinements off, their arguments none, then the locals.
-    const Cell* tail = lb->tail_cell();
-    for (d = descs + descs->w2; d < tail; ++d) {
+    return cursor;
+}
+
+// A function's slots after its leading arguments: refinements off, their
+// arguments none, then the locals.
+inline void push_rest(const Cell* descs, const Cell* tail) {
+    for (const Cell* d = descs + descs->w2; d < tail; ++d) {
         switch (cell::type(d)) {
             case TYPE_TYPESET:
                 if (kind_of(d) != ARG_RETURN) set_none(stack::push_new());
@@ -78,7 +69,57 @@ namespace {
             default: break;
         }
     }
+}
+
+inline void call_native(const Cell* fn, const int32_t* refs) {
+    natives::NativeFn entry = cell::type(fn) == TYPE_NATIVE ? natives::entry(fn->w1) : actions::stack_entry(fn->w1);
+    if (!entry) fire(ERR_INTERNAL, "not-done");
+    entry(refs);
+}
+
+// Every refinement of a native absent.
+inline void no_refinements(const Cell* descs, int32_t* refs) {
+    for (uint32_t i = 0; i < descs->w3; ++i) refs[i] = -1;
+}
+
+// Fetches the arguments of a plain call (natives and actions are called
+// too); a list the summary cannot serve goes the general way.
+[[gnu::always_inline]] inline Cell* fetch(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, const Cell* name,
+                                          bool infix) {
+    SeriesBuffer* lb = series::buffer_of(arg_list(fn));
+    const Cell* descs = lb->head_cell();
+    if (!(descs->w1 & PLAN_SIMPLE)) return eval_arguments_plain(fn, cursor, end, code, name, infix);
+    // Descriptors are read by address while arguments are evaluated.
+    Pin pin_list(lb);
+    cursor = fetch_fixed(fn, descs, cursor, end, code, name, infix);
+    if (pending) return cursor;
+    if (is_native_like(cell::type(fn))) {
+        int32_t refs[MAX_REFS];
+        no_refinements(descs, refs);
+        call_native(fn, refs);
+    } else {
+        push_rest(descs, lb->tail_cell());
+    }
     return cursor;
+}
+
+// Runs a function whose frame holds its arguments.
+inline void run_function(const Cell* fn, const Cell* name) {
+    if (fn->header & (function::FLAG_NO_TRACE | function::FLAG_TRACE)) call_function(fn, fn->w1, name, 0);
+    else call_body(fn, name);
+}
+
+// Ends a call: its frame is unwound and its result replaces the callable
+// pushed below the frame (sub), or becomes the current result.
+inline void finish(bool sub) {
+    if (sub) {
+        stack::unwind();
+        Cell r = *(stack::top - 1);
+        --stack::top;
+        *(stack::top - 1) = r;
+    } else {
+        stack::unwind_last();
+    }
 }
 
 }  // namespace
@@ -95,8 +136,7 @@ Cell* call_plain(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, b
         stack::mark_interp_func(name, fn.w1);
         cursor = fetch(&fn, cursor, end, code, name, false);
         if (pending) return cursor;
-        if (fn.header & (function::FLAG_NO_TRACE | function::FLAG_TRACE)) call_function(&fn, fn.w1, name, 0);
-        else call_body(&fn, name);
+        run_function(&fn, name);
         if (pending) return cursor;
     } else {
         stack::mark_interp_native(name);
@@ -104,15 +144,70 @@ Cell* call_plain(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, b
         if (pending) return cursor;
         if (t == TYPE_ROUTINE) exec_routine(&fn);
     }
-    if (sub) {
-        // The result replaces the callable pushed below the frame.
-        stack::unwind();
-        Cell r = *(stack::top - 1);
+    finish(sub);
+    return cursor;
+}
+
+Cell* call_path(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, const Cell* path, const Cell* name_pos) {
+    Cell fn = *fn_in;
+    uint32_t t = cell::type(&fn);
+    if (t == TYPE_ROUTINE) return nullptr;
+    const Cell* path_tail = block::rs_tail(const_cast<Cell*>(path));
+    for (const Cell* p = name_pos + 1; p < path_tail; ++p)
+        if (cell::type(p) != TYPE_WORD) return nullptr;
+    stack::push(&fn);  // kept alive while its list may be built
+    SeriesBuffer* lb = series::buffer_of(arg_list(&fn));
+    const Cell* descs = lb->head_cell();
+    if (!(descs->w1 & PLAN_SIMPLE)) {
         --stack::top;
-        *(stack::top - 1) = r;
-    } else {
-        stack::unwind_last();
+        return nullptr;
     }
+    Pin pin_list(lb);
+    Cell name = *name_pos;
+    name.header &= ~FLAG_NEW_LINE;
+    bool native = is_native_like(t);
+    if (native) stack::mark_interp_native(&name); else stack::mark_interp_func(&name, fn.w1);
+    cursor = fetch_fixed(&fn, descs, cursor, end, code, &name, false);
+    if (pending) return cursor;
+    Cell* base = stack::arguments;
+    int32_t count = static_cast<int32_t>(lb->length());
+    int32_t refs[MAX_REFS];
+    if (native) no_refinements(descs, refs); else push_rest(descs, lb->tail_cell());
+    int32_t argc = static_cast<int32_t>(stack::top - base);
+    // The refinements in the order the path gives them, each followed by its arguments.
+    for (const Cell* item = name_pos + 1; item < path_tail; ++item) {
+        Cell el = *item;
+        int32_t at = find_refinement(descs, count, el.w2);
+        if (at < 0) fire(ERR_SCRIPT, "no-refine", &name, &el);
+        uint32_t slot = descs[at].w3;
+        if (native) {
+            int32_t n = static_cast<int32_t>(slot) - 1;
+            if (refs[n] != -1) fire(ERR_SCRIPT, "dup-refine", path);
+            refs[n] = argc;
+        } else {
+            Cell* flag = base + slot;
+            if (logic::get(flag)) fire(ERR_SCRIPT, "dup-refine", path);
+            set_logic(flag, true);
+        }
+        for (int32_t k = at + 1, j = 0; k < count; ++k, ++j) {
+            const Cell* d = descs + k;
+            if (cell::type(d) != TYPE_TYPESET || kind_of(d) == ARG_RETURN) break;
+            Cell* before = stack::top;
+            cursor = fetch_arg_of(&fn, &name, code, cursor, end, kind_of(d));
+            if (pending) return cursor;
+            const Cell* v = stack::top_cell();
+            if (!typeset::contains(d, cell::type(v))) expect_arg(&name, &fn, v, 0);
+            if (native) {
+                ++argc;
+            } else {
+                base[slot + 1 + j] = *v;
+                stack::top = before;
+            }
+        }
+    }
+    if (native) call_native(&fn, refs); else run_function(&fn, &name);
+    if (pending) return cursor;
+    finish(true);
     return cursor;
 }
 

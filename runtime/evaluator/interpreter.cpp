@@ -377,7 +377,8 @@ Cell* eval_path(const Cell* path_in, Cell* cursor, Cell* end, const Cell* code, 
         // The call keeps the function on the stack: no root needed.
         if (set) fire(ERR_SCRIPT, "invalid-path-set", &path);
         if (get) fire(ERR_SCRIPT, "invalid-path-get", &path);
-        cursor = eval_code(&parent, cursor, end, code, true, &path, block::rs_head(&path), nullptr, 0, false);
+        Cell* next = tracing ? nullptr : call_path(&parent, cursor, end, code, &path, block::rs_head(&path));
+        cursor = next ? next : eval_code(&parent, cursor, end, code, true, &path, block::rs_head(&path), nullptr, 0, false);
         if (pending) return cursor;
         if (!sub) {
             Cell r = *stack::top_cell();

@@ -62,6 +62,10 @@ Cell* eval_code(const Cell* value, Cell* cursor, Cell* end, const Cell* code, bo
 // Calls a callable met in code, untraced, with no path and no apply mode;
 // `name` is the word that named it (no new-line flag).
 Cell* call_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, bool sub, const Cell* name);
+// Calls a callable named by the first word of a path whose other items are
+// refinement words, untraced, its result pushed; null (nothing done) when
+// the call is not that simple.
+Cell* call_path(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, const Cell* path, const Cell* name_pos);
 // Evaluates a path, a get-path (get) or a set-path's assignment (set).
 Cell* eval_path(const Cell* path, Cell* cursor, Cell* end, const Cell* code, bool set, bool get, bool sub,
                 bool case_);
