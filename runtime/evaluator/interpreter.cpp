@@ -109,8 +109,15 @@ void eval_block(const Cell* code_in, bool chain) {
         CodeScope scope(*code_in, cursor);
         const Cell* code = &scope.frame.code;
         for (;;) {
-            cursor = eval_expression(cursor, tail, code, false, true, false);
-            if (pending) return;
+            // A literal or a plain word that no operator can follow is
+            // simply pushed.
+            Cell* next = cursor + 1;
+            if ((next >= tail || cell::type(next) != TYPE_WORD) && push_simple(cursor)) {
+                cursor = next;
+            } else {
+                cursor = eval_expression(cursor, tail, code, false, true, false);
+                if (pending) return;
+            }
             if (cursor >= tail) break;
             stack::top = slot;
             scope.frame.cursor = cursor;
