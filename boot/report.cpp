@@ -63,6 +63,8 @@ void print_report(const Cell* error) {
     text += "\n*** Where: " + where();
     text += "\n*** Near : ";
     Cell near = interpreter::current_code();
+    // Code in a paren is shown like code in a block: from the failing expression on.
+    if (cell::type(&near) == TYPE_PAREN) cell::set_type(&near, TYPE_BLOCK);
     if (cell::type(&near) == TYPE_BLOCK) text += mold_text(&near, 40, true);
     text += "\n";
     std_out::print_c_string(text.c_str());

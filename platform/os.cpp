@@ -1,5 +1,6 @@
 // POSIX implementation of the operating-system services layer.
 #include "platform/os.h"
+#include <pthread.h>
 #include <sys/mman.h>
 #include <sys/random.h>
 #include <cerrno>
@@ -18,6 +19,19 @@ void* alloc_virtual(size_t size) {
 }
 
 bool free_virtual(void* p, size_t size) { return munmap(p, size) == 0; }
+
+bool thread_stack_bounds(uintptr_t* low, size_t* size) {
+    pthread_attr_t attr;
+    if (pthread_getattr_np(pthread_self(), &attr) != 0) return false;
+    void* addr = nullptr;
+    size_t n = 0;
+    bool ok = pthread_attr_getstack(&attr, &addr, &n) == 0;
+    pthread_attr_destroy(&attr);
+    if (!ok || !addr || !n) return false;
+    *low = reinterpret_cast<uintptr_t>(addr);
+    *size = n;
+    return true;
+}
 
 std::string get_current_dir() {
     std::string out;

@@ -35,6 +35,10 @@ uint32_t pack_zone(long gmtoff_seconds);
 // Fills the buffer with cryptographically secure random bytes.
 void secure_random(void* buf, size_t n);
 
+// The lowest address of the calling thread's machine stack and its size;
+// false when the system does not say.
+bool thread_stack_bounds(uintptr_t* low, size_t* size);
+
 // The platform start sequence (console output among it).
 void init();
 

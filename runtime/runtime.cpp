@@ -80,6 +80,7 @@ void init() {
     natives::init();                      // 16. natives (PARSE state, ownership, checksum
                                           //     and compression words join here)
     stack::init(argument_block, call_block);  // 17. stacks
+    stack::limit_machine_stack();             // nesting without frames is bounded by the machine stack
     lexer::init();                        // 18. lexer buffers and tables
     // 19. the boot library is loaded by the entry code.
     interpreter::init();                  // 20. interpreter and collector

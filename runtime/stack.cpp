@@ -2,6 +2,7 @@
 #include "runtime/stack.h"
 #include "runtime/cycles.h"
 #include "runtime/memory.h"
+#include "platform/os.h"
 
 namespace zel::stack {
 
@@ -71,6 +72,23 @@ void set_uncaught_handler(UncaughtHandler h) { uncaught = h ? h : default_uncaug
 void overflow(int cells_back) {
     top = static_cast<uint32_t>(top - bottom) > static_cast<uint32_t>(cells_back) ? top - cells_back : bottom;
     if (arguments > top) arguments = top;
+    cycles::reset();
+    fire(ERR_INTERNAL, "stack-overflow");
+}
+
+uintptr_t machine_stack_limit = 0;
+
+void limit_machine_stack() {
+    uintptr_t low = 0;
+    size_t size = 0;
+    if (!platform::thread_stack_bounds(&low, &size)) return;
+    // Room kept for raising and reporting the error: a quarter of the stack,
+    // at most 8 MiB.
+    size_t reserve = size / 4 < (8u << 20) ? size / 4 : (8u << 20);
+    machine_stack_limit = low + reserve;
+}
+
+void machine_stack_overflow() {
     cycles::reset();
     fire(ERR_INTERNAL, "stack-overflow");
 }

@@ -60,6 +60,18 @@ void set_hidden_symbols(uint32_t body_symbol, uint32_t anon_symbol);
 
 [[noreturn]] void overflow(int cells_back);
 
+// Evaluation that nests without marking frames (blocks in blocks, parens in
+// parens) is bounded by the machine stack instead: below this address the
+// evaluator reports a stack overflow while there is still room to do so.
+// 0 (no check) until `limit_machine_stack` runs on the runtime's thread.
+extern uintptr_t machine_stack_limit;
+void limit_machine_stack();
+[[noreturn]] void machine_stack_overflow();
+inline void check_machine_stack() {
+    char probe;
+    if (reinterpret_cast<uintptr_t>(&probe) < machine_stack_limit) machine_stack_overflow();
+}
+
 inline Cell* push(const Cell* c) {
     if (top >= args_end) overflow(5);
     *top = *c;

@@ -98,6 +98,7 @@ void eval_block(const Cell* code_in, bool chain) {
     // everything below, and the next one replaces it. Exits unroll to frames
     // that the natives and functions marked, whose bases this leaves alone.
     // The pin keeps the buffer alive and in place: cursors below point into it.
+    stack::check_machine_stack();
     SeriesBuffer* buf = node_table[code_in->w2];
     Pin pin(buf);
     Cell* tail = buf->tail_cell();

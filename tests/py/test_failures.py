@@ -3,6 +3,7 @@ import os
 import signal
 import subprocess
 import sys
+import tempfile
 import time
 
 BUILD = sys.argv[1]
@@ -70,6 +71,25 @@ check("bad-registration", r.returncode != 0 and r.stdout.decode() ==
 r = run("deep")
 check("deep recursion", r.returncode == 0 and r.stdout.decode() == "stack-overflow\n",
       repr((r.returncode, r.stdout, r.stderr[-300:])))
+
+# Code nested deeper than the machine stack allows (parens in parens, which
+# mark no frames) is a stack overflow the script can catch, not a crash.
+ZEL = os.path.join(BUILD, "zel")
+deep_parens = "(" * 3000000 + "1" + ")" * 3000000
+with tempfile.TemporaryDirectory() as tmp:
+    caught = os.path.join(tmp, "caught.zel")
+    with open(caught, "w") as f:
+        f.write("print type? try [" + deep_parens + "]\nprint \"alive\"\n")
+    r = subprocess.run([ZEL, caught], capture_output=True, timeout=300, env=ENV)
+    check("deep parens caught", r.returncode == 0 and r.stdout.decode() == "error\nalive\n",
+          repr((r.returncode, r.stdout[-300:], r.stderr[-300:])))
+    uncaught = os.path.join(tmp, "uncaught.zel")
+    with open(uncaught, "w") as f:
+        f.write(deep_parens + "\n")
+    r = subprocess.run([ZEL, uncaught], capture_output=True, timeout=300, env=ENV)
+    check("deep parens reported", r.returncode == 254 and
+          r.stdout.decode().startswith("*** Internal Error: stack-overflow\n"),
+          repr((r.returncode, r.stdout[:300], r.stderr[-300:])))
 
 # Ctrl-C while running: the silent orderly quit.
 p = subprocess.Popen([PROG, "interrupt"], env=ENV, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
