@@ -47,7 +47,8 @@ namespace {
                 if (pending) return cursor;
             }
         } else {
-            cursor = eval_expression(cursor, end, code, infix, true, false);
+            Cell* after = call_word(cursor, end, code, infix);
+            cursor = after ? after : eval_expression(cursor, end, code, infix, true, false);
             if (pending) return cursor;
         }
         const Cell* v = stack::top_cell();

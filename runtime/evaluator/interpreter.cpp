@@ -116,7 +116,8 @@ void eval_block(const Cell* code_in, bool chain) {
             if ((next >= tail || cell::type(next) != TYPE_WORD) && push_simple(cursor)) {
                 cursor = next;
             } else {
-                cursor = eval_expression(cursor, tail, code, false, true, false);
+                Cell* after = call_word(cursor, tail, code, false);
+                cursor = after ? after : eval_expression(cursor, tail, code, false, true, false);
                 if (pending) return;
             }
             if (cursor >= tail) break;
@@ -352,7 +353,8 @@ Cell* infix_call(const Cell* fn, const Cell* name, Cell* cursor, Cell* end, cons
         mark_operator(name, left, right + 1);
     } else {
         mark_operator(name, left, right);
-        cursor = eval_expression(cursor, end, code, true, true, false);
+        Cell* after = call_word(cursor, end, code, true);
+        cursor = after ? after : eval_expression(cursor, end, code, true, true, false);
         if (pending) return cursor;
     }
     if (both_integers(left)) {

@@ -176,4 +176,21 @@ inline void combine_integers(int kind, uint32_t slot, Cell* left, int32_t b32) {
     return apply_infix(cursor, end, code, left, sub, op);
 }
 
+// The commonest expression: a word naming a callable, called at once
+// (untraced), its value pushed, then the operators that follow unless
+// `prefix`. Returns null (nothing done) when the cell is not such a word.
+[[gnu::always_inline]] inline Cell* call_word(Cell* cursor, Cell* end, const Cell* code, bool prefix) {
+    if (cell::type(cursor) != TYPE_WORD) return nullptr;
+    const Cell* v = bound_value(cursor);
+    if (!v || !is_callable(cell::type(v))) return nullptr;
+    Cell* start = stack::top;
+    Cell w = *cursor;
+    w.header &= ~FLAG_NEW_LINE;
+    Cell fn = *v;
+    cursor = call_plain(&fn, cursor + 1, end, code, true, &w);
+    if (pending || prefix) return cursor;
+    if (const Cell* op = infix_follows(cursor, end)) cursor = infix_from(cursor, end, code, start, true, op);
+    return cursor;
+}
+
 }  // namespace zel::interpreter
