@@ -56,6 +56,41 @@ struct CodeScope {
 Cell* infix_call(const Cell* fn, const Cell* name, Cell* cursor, Cell* end, const Cell* code, Cell* left, bool sub,
                  int kind);
 
+// True when no infix operator can be at `next` (only a word can be one).
+inline bool no_operator_at(const Cell* next, const Cell* tail) {
+    return next >= tail || cell::type(next) != TYPE_WORD;
+}
+
+// A set-word with no value to assign. No frame is marked for an assignment
+// itself: one is marked only when it fails, so the report names the set-word.
+[[noreturn]] void need_value(const Cell* set_word) {
+    Cell sw = *set_word;
+    stack::mark_interp_native(&sw);
+    fire(ERR_SCRIPT, "need-value", &sw);
+}
+
+// Evaluates the expression after the set-word at `cursor` and assigns its
+// value (untraced); the value is left pushed. Returns the cursor after it.
+[[gnu::always_inline]] inline Cell* assign(Cell* cursor, Cell* end, const Cell* code) {
+    const Cell* target = cursor++;
+    Cell* slot = stack::top;
+    if (cursor >= end) need_value(target);
+    if (push_simple(cursor)) {
+        if (const Cell* op = infix_follows(++cursor, end)) cursor = infix_from(cursor, end, code, slot, true, op);
+    } else {
+        Cell* after = call_word(cursor, end, code, false);
+        cursor = after ? after : eval_expression(cursor, end, code, false, true, false);
+    }
+    if (pending) return cursor;
+    Cell v = *slot;
+    stack::top = slot;
+    if (cell::type(&v) == TYPE_UNSET) need_value(target);
+    Cell sw = *target;
+    set_word(&sw, &v);
+    stack::push(&v);
+    return cursor;
+}
+
 }  // namespace
 
 namespace {
@@ -110,16 +145,30 @@ void eval_block(const Cell* code_in, bool chain) {
         CodeScope scope(*code_in, cursor);
         const Cell* code = &scope.frame.code;
         for (;;) {
-            // A literal or a plain word that no operator can follow is
-            // simply pushed.
+            // The commonest expressions directly: an assignment, a call, a
+            // literal that no operator follows.
             Cell* next = cursor + 1;
-            if ((next >= tail || cell::type(next) != TYPE_WORD) && push_simple(cursor)) {
+            uint32_t t = cell::type(cursor);
+            if (t == TYPE_WORD) {
+                const Cell* v = bound_value(cursor);
+                uint32_t vt = v ? cell::type(v) : TYPE_NULL;
+                if (is_callable(vt)) {
+                    cursor = call_named(cursor, v, tail, code, false);
+                } else if (is_plain_value(vt) && v && no_operator_at(next, tail)) {
+                    stack::push(v);
+                    cursor = next;
+                } else {
+                    cursor = eval_expression(cursor, tail, code, false, true, false);
+                }
+            } else if (t == TYPE_SET_WORD) {
+                cursor = assign(cursor, tail, code);
+            } else if (is_literal(t) && no_operator_at(next, tail)) {
+                stack::push(cursor);
                 cursor = next;
             } else {
-                Cell* after = call_word(cursor, tail, code, false);
-                cursor = after ? after : eval_expression(cursor, tail, code, false, true, false);
-                if (pending) return;
+                cursor = eval_expression(cursor, tail, code, false, true, false);
             }
+            if (pending) return;
             if (cursor >= tail) break;
             stack::top = slot;
             scope.frame.cursor = cursor;
@@ -167,29 +216,25 @@ Cell* eval_expression(Cell* cursor, Cell* end, const Cell* code, bool prefix, bo
             break;
         }
         case TYPE_SET_WORD: {
-            // No frame is marked for the assignment itself: it is marked only
-            // when the assignment fails, so the report names the set-word.
+            if (!tracing) {
+                cursor = assign(cursor, end, code);
+                if (pending) return cursor;
+                if (!sub) {
+                    Cell v = *--stack::top;
+                    stack::set_last_keep(&v);
+                }
+                break;
+            }
             Cell sw = *value;
             ++cursor;
             Cell* slot = stack::top;
-            if (cursor >= end) {
-                stack::mark_interp_native(&sw);
-                fire(ERR_SCRIPT, "need-value", &sw);
-            }
-            if (!tracing && push_simple(cursor)) {
-                if (const Cell* op = infix_follows(++cursor, end)) cursor = infix_from(cursor, end, code, slot, true, op);
-            } else {
-                cursor = eval_expression(cursor, end, code, false, true, false);
-            }
+            if (cursor >= end) need_value(&sw);
+            cursor = eval_expression(cursor, end, code, false, true, false);
             if (pending) return cursor;
             Cell v = *slot;
-            if (tracing) trace::event(trace::EV_SET, code, cursor, &sw, &v);
-            if (cell::type(&v) == TYPE_UNSET) {
-                stack::top = slot;
-                stack::mark_interp_native(&sw);
-                fire(ERR_SCRIPT, "need-value", &sw);
-            }
+            trace::event(trace::EV_SET, code, cursor, &sw, &v);
             stack::top = slot;
+            if (cell::type(&v) == TYPE_UNSET) need_value(&sw);
             set_word(&sw, &v);
             emit(&v, sub);
             break;

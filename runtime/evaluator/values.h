@@ -176,21 +176,27 @@ inline void combine_integers(int kind, uint32_t slot, Cell* left, int32_t b32) {
     return apply_infix(cursor, end, code, left, sub, op);
 }
 
-// The commonest expression: a word naming a callable, called at once
-// (untraced), its value pushed, then the operators that follow unless
-// `prefix`. Returns null (nothing done) when the cell is not such a word.
-[[gnu::always_inline]] inline Cell* call_word(Cell* cursor, Cell* end, const Cell* code, bool prefix) {
-    if (cell::type(cursor) != TYPE_WORD) return nullptr;
-    const Cell* v = bound_value(cursor);
-    if (!v || !is_callable(cell::type(v))) return nullptr;
+// Calls the callable `fn` named by the word at `cursor` (untraced), its
+// value pushed, then applies the operators that follow unless `prefix`.
+[[gnu::always_inline]] inline Cell* call_named(Cell* cursor, const Cell* fn_value, Cell* end, const Cell* code,
+                                               bool prefix) {
     Cell* start = stack::top;
     Cell w = *cursor;
     w.header &= ~FLAG_NEW_LINE;
-    Cell fn = *v;
+    Cell fn = *fn_value;
     cursor = call_plain(&fn, cursor + 1, end, code, true, &w);
     if (pending || prefix) return cursor;
     if (const Cell* op = infix_follows(cursor, end)) cursor = infix_from(cursor, end, code, start, true, op);
     return cursor;
+}
+
+// The commonest expression: a word naming a callable, called at once
+// (untraced). Returns null (nothing done) when the cell is not such a word.
+[[gnu::always_inline]] inline Cell* call_word(Cell* cursor, Cell* end, const Cell* code, bool prefix) {
+    if (cell::type(cursor) != TYPE_WORD) return nullptr;
+    const Cell* v = bound_value(cursor);
+    if (!v || !is_callable(cell::type(v))) return nullptr;
+    return call_named(cursor, v, end, code, prefix);
 }
 
 }  // namespace zel::interpreter
