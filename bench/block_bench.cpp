@@ -1,5 +1,6 @@
 // Block operations at scale, per operation: appending integers one at a
-// time, deep copies of a nested block, and sorting integers.
+// time, appending a small block's values, deep copies of a nested block, and
+// sorting integers.
 #include <benchmark/benchmark.h>
 #include "bench/bench_support.h"
 #include <cstdint>
@@ -29,21 +30,33 @@ void per_item(benchmark::State& state, int64_t items) {
 void BM_AppendIntegers(benchmark::State& state) {
     start();
     constexpr int32_t N = 10'000'000;
-    const int32_t refs[3] = {-1, -1, -1};
     for (auto _ : state) {
-        Cell b;
+        Cell b, v;
         block::make_at(&b, 1);
-        for (int32_t i = 0; i < N; ++i) {
-            stack::arguments = stack::top = stack::bottom;
-            stack::push(&b);
-            set_integer(stack::push_new(), i);
-            actions::append_stack(refs);
-        }
+        for (int32_t i = 0; i < N; ++i) bench::append_through_stack(&b, set_integer(&v, i));
         benchmark::DoNotOptimize(block::rs_length_q(&b));
     }
     per_item(state, N);
 }
 BENCHMARK(BM_AppendIntegers)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// 2M appends of a three-integer block (its values spread) through the
+// append stack entry, as an interpreted `append b [1 2 3]` does.
+void BM_AppendBlocks(benchmark::State& state) {
+    start();
+    constexpr int32_t N = 2'000'000;
+    Cell three, v;
+    block::make_at(&three, 3);
+    for (int32_t i = 1; i <= 3; ++i) block::append_copy(&three, set_integer(&v, i));
+    for (auto _ : state) {
+        Cell b;
+        block::make_at(&b, 1);
+        for (int32_t i = 0; i < N; ++i) bench::append_through_stack(&b, &three);
+        benchmark::DoNotOptimize(block::rs_length_q(&b));
+    }
+    per_item(state, N);
+}
+BENCHMARK(BM_AppendBlocks)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // copy/deep of 1,000 blocks of 1,000 integers (1M cells).
 void BM_CopyDeepNested(benchmark::State& state) {

@@ -1,5 +1,6 @@
-// Text storage: appending code points one by one (unit 1 and unit 4) and
-// finding a text in a large string.
+// Text storage: appending code points one by one (unit 1 and unit 4),
+// appending a short text through the append stack entry, and finding a text
+// in a large string.
 #include <benchmark/benchmark.h>
 #include "bench/bench_support.h"
 #include "runtime/actions.h"
@@ -35,6 +36,30 @@ void BM_AppendChars_Unit1(benchmark::State& state) { append_chars(state, false);
 void BM_AppendChars_Unit4(benchmark::State& state) { append_chars(state, true); }
 BENCHMARK(BM_AppendChars_Unit1)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_AppendChars_Unit4)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// 10M appends of "ab" to one string through the append stack entry, as an
+// interpreted `append s "ab"` does; `wide` makes both texts unit 2.
+void append_texts(benchmark::State& state, bool wide) {
+    start();
+    for (auto _ : state) {
+        Cell s, ab;
+        string::rs_make_at(&s, 16);
+        string::rs_make_at(&ab, 2);
+        string::concatenate_literal(&ab, "ab");
+        if (wide) {
+            string::reserve(series::buffer_of(&s), 2, 32);
+            string::reserve(series::buffer_of(&ab), 2, 4);
+        }
+        for (uint32_t i = 0; i < TEN_MILLION; ++i) bench::append_through_stack(&s, &ab);
+        benchmark::DoNotOptimize(string::rs_length_q(&s));
+    }
+    state.SetItemsProcessed(state.iterations() * TEN_MILLION);
+}
+
+void BM_AppendText_Unit1(benchmark::State& state) { append_texts(state, false); }
+void BM_AppendText_Unit2(benchmark::State& state) { append_texts(state, true); }
+BENCHMARK(BM_AppendText_Unit1)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_AppendText_Unit2)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // A 10 MB string of repeating letters with the pattern at its very end.
 Cell haystack(bool wide) {

@@ -138,11 +138,26 @@ Cell* round(Cell* value, Cell* scale, bool even, bool down, bool half_down, bool
 }
 bool even_q(Cell* value) { return typed<PredicateFn>(get_action_by_value(value, ACT_EVEN_Q))(value); }
 bool odd_q(Cell* value) { return typed<PredicateFn>(get_action_by_value(value, ACT_ODD_Q))(value); }
+// append and insert run in the tightest loops: the filled slot of a type
+// other than port! is called straight away; the general lookup (which may
+// raise) stays out of line, so that neither call needs saved registers.
+[[gnu::noinline]] static Cell* append_looked_up(Cell* series, Cell* value, int32_t part, bool only, int32_t dup,
+                                                bool at_tail) {
+    ActionFn fn = get_action_by_value(series, at_tail ? ACT_APPEND : ACT_INSERT);
+    return typed<AppendFn>(fn)(series, value, part, only, dup, at_tail);
+}
+static inline Cell* append_entry(Cell* series, Cell* value, int32_t part, bool only, int32_t dup, bool at_tail) {
+    uint32_t t = cell::type(series);
+    int slot = at_tail ? ACT_APPEND : ACT_INSERT;
+    ActionFn fn = t != TYPE_PORT && t < TYPE_TABLE_ROWS ? datatype::action(t, slot) : nullptr;
+    if (fn) return typed<AppendFn>(fn)(series, value, part, only, dup, at_tail);
+    return append_looked_up(series, value, part, only, dup, at_tail);
+}
 Cell* append(Cell* series, Cell* value, int32_t part, bool only, int32_t dup) {
-    return typed<AppendFn>(get_action_by_value(series, ACT_APPEND))(series, value, part, only, dup, true);
+    return append_entry(series, value, part, only, dup, true);
 }
 Cell* insert(Cell* series, Cell* value, int32_t part, bool only, int32_t dup) {
-    return typed<AppendFn>(get_action_by_value(series, ACT_INSERT))(series, value, part, only, dup, false);
+    return append_entry(series, value, part, only, dup, false);
 }
 Cell* change(Cell* series, Cell* value, int32_t part, bool only, int32_t dup) {
     return typed<ChangeFn>(get_action_by_value(series, ACT_CHANGE))(series, value, part, only, dup);

@@ -52,7 +52,7 @@ bool append_part(Cell* value, const Cell* part, int32_t* count) {
     return true;
 }
 
-void append_or_insert(const int32_t* refs, bool at_tail) {
+[[gnu::noinline]] void append_or_insert(const int32_t* refs, bool at_tail) {
     Cell* s = base();
     Cell* value = s + 1;
     if (!at_tail && any_series(cell::type(s))) series::get_length(s, false);
@@ -134,7 +134,14 @@ void complement_stack(const int32_t*) { unary(ACT_COMPLEMENT); }
 void or_t_stack(const int32_t*) { on_stack(ACT_OR_T); }
 void xor_t_stack(const int32_t*) { on_stack(ACT_XOR_T); }
 
-void append_stack(const int32_t* r) { append_or_insert(r, true); }
+void append_stack(const int32_t* r) {
+    // Without /part and /dup nothing needs normalising.
+    if (r[0] < 0 && r[2] < 0) {
+        result(append(base(), base() + 1, -1, flag(r, 1), 1));
+        return;
+    }
+    append_or_insert(r, true);
+}
 void at_stack(const int32_t*) { on_stack(ACT_AT); }
 void back_stack(const int32_t*) { on_stack(ACT_BACK); }
 void insert_stack(const int32_t* r) { append_or_insert(r, false); }

@@ -12,23 +12,37 @@ namespace zel::block {
 namespace {
 
 // The cells a value contributes: a block-family value without /only spreads
-// its values from its head; any other value is one cell. The cells are
-// copied out, so that a value living in the changed block stays intact.
+// its values from its head; any other value is one cell. Spread values are
+// read in place when they live in another block and the target has no owner
+// (nothing can run code or move them before they are written); otherwise
+// they are copied out, so that a value living in the changed block, or one an
+// owner's handler changes, is taken as it stood.
 struct Source {
     std::vector<Cell> spread;
     Cell single;
     int64_t count;
+    int64_t first = 0;
+    bool in_place = false;
 
-    Source(const Cell* value, bool only) : single(*value) {
+    Source(const Cell* value, bool only, const Cell* target) : single(*value) {
         if (!only && any_block(cell::type(value))) {
             count = length_from_head(value);
-            const Cell* first = cell_ptr(value, index_of(value));
-            spread.assign(first, first + count);
+            first = index_of(value);
+            if (value->w2 != target->w2 && !ownership::owned(target)) {
+                in_place = true;
+            } else {
+                const Cell* from = cell_ptr(value, first);
+                spread.assign(from, from + count);
+            }
         } else {
             count = 1;
         }
     }
-    const Cell* cells() const { return spread.empty() ? &single : spread.data(); }
+    // Valid until the next allocation.
+    const Cell* cells() const {
+        if (in_place) return cell_ptr(&single, first);
+        return spread.empty() ? &single : spread.data();
+    }
 };
 
 // Checks a cell count against the 32-bit size fields.
@@ -44,10 +58,8 @@ void fill_cells(Cell* dst, const Cell* src, int64_t count, int64_t dup) {
     if (dup > 1) buffer::repeat(reinterpret_cast<uint8_t*>(dst), static_cast<size_t>(dup), size_t(count) * sizeof(Cell));
 }
 
-}  // namespace
-
-// One value at the tail: the interpreter's most frequent append.
-Cell* append_one(Cell* blk, const Cell* value) {
+// One value at the tail when the buffer is full or has an owner to tell.
+[[gnu::noinline]] Cell* append_one(Cell* blk, const Cell* value) {
     Cell v = *value;
     int64_t len = cell_count(blk);
     if (static_cast<int64_t>(blk->w1) > len) blk->w1 = static_cast<uint32_t>(len);
@@ -59,10 +71,27 @@ Cell* append_one(Cell* blk, const Cell* value) {
     return blk;
 }
 
-Cell* append(Cell* blk, Cell* value, int32_t part, bool only, int32_t dup, bool at_tail) {
-    if (dup < 1) return blk;
-    if (at_tail && dup == 1 && part != 0 && (only || !any_block(cell::type(value)))) return append_one(blk, value);
-    Source src(value, only);
+// The values of another block spread at the tail, when they fit the room
+// left and no owner is to be told: one copy. False, having changed nothing,
+// otherwise.
+bool spread_in_room(Cell* blk, const Cell* value, int32_t part) {
+    SeriesBuffer* buf = series::buffer_of(blk);
+    if (value->w2 == blk->w2 || (buf->flags & SERIES_OWNED)) return false;
+    int64_t count = length_from_head(value);
+    if (part >= 0 && part < count) count = part;
+    uint64_t bytes = static_cast<uint64_t>(count) * sizeof(Cell);
+    if (uint64_t{buf->tail} + bytes > buf->size) return false;
+    // Nothing to add leaves even the head index alone.
+    if (count == 0) return true;
+    std::memcpy(buf->tail_ptr(), cell_ptr(value, index_of(value)), static_cast<size_t>(bytes));
+    buf->tail += static_cast<uint32_t>(bytes);
+    blk->w1 = 0;
+    return true;
+}
+
+// Spread values, repetitions and insertion: a gap opened and filled.
+[[gnu::noinline]] Cell* add_cells(Cell* blk, Cell* value, int32_t part, bool only, int32_t dup, bool at_tail) {
+    Source src(value, only, blk);
     if (src.count == 0) return blk;
     int64_t p = (part < 0 || part > src.count) ? src.count : part;
     series::get_length(blk, false);
@@ -83,9 +112,35 @@ Cell* append(Cell* blk, Cell* value, int32_t part, bool only, int32_t dup, bool 
     return blk;
 }
 
+// Spread values at the tail: in place when they fit, else through a gap.
+[[gnu::noinline]] Cell* add_spread(Cell* blk, Cell* value, int32_t part, bool only, int32_t dup, bool at_tail) {
+    if (spread_in_room(blk, value, part)) return blk;
+    return add_cells(blk, value, part, only, dup, at_tail);
+}
+
+}  // namespace
+
+Cell* append(Cell* blk, Cell* value, int32_t part, bool only, int32_t dup, bool at_tail) {
+    if (dup < 1) return blk;
+    if (at_tail && dup == 1 && part != 0) {
+        if (!only && any_block(cell::type(value))) return add_spread(blk, value, part, only, dup, at_tail);
+        // One value at the tail, the interpreter's most frequent append: with
+        // room left and no owner to tell, one cell written in place.
+        SeriesBuffer* buf = series::buffer_of(blk);
+        if (!(buf->flags & SERIES_OWNED) && uint64_t{buf->tail} + sizeof(Cell) <= buf->size) {
+            *buf->tail_cell() = *value;
+            buf->tail += sizeof(Cell);
+            blk->w1 = 0;
+            return blk;
+        }
+        return append_one(blk, value);
+    }
+    return add_cells(blk, value, part, only, dup, at_tail);
+}
+
 Cell* change(Cell* blk, Cell* value, int32_t part, bool only, int32_t dup) {
     if (dup < 1) return blk;
-    Source src(value, only);
+    Source src(value, only, blk);
     int64_t rest = series::get_length(blk, false);
     int64_t idx = index_of(blk);
     int64_t n = checked_cells(src.count, dup);

@@ -96,6 +96,9 @@ void concatenate_bytes(Cell* str, const uint8_t* bytes, uint32_t n);
 // Appends UTF-8 text, decoded (invalid bytes raise invalid-utf8).
 void concatenate_utf8(Cell* str, const char* text, uint32_t n);
 
+// Writes n code points read in unit `from` as unit `to` (one block copy when
+// the units agree; the regions may overlap then).
+void copy_units(uint8_t* dst, uint32_t to, const uint8_t* src, uint32_t from, uint64_t n);
 // Exchanges two adjacent regions: [a, a + len_a) and the len_b bytes after it.
 void swap_regions(uint8_t* a, uint32_t len_a, uint32_t len_b);
 // Inserts the code points of the source's first n bytes (from its head) into

@@ -13,10 +13,6 @@ namespace zel::string {
 
 using support::shift_of;
 
-namespace {
-
-// Writes n code points read in unit `from` as unit `to` (one block copy when
-// the units agree; the regions may overlap then).
 void copy_units(uint8_t* dst, uint32_t to, const uint8_t* src, uint32_t from, uint64_t n) {
     if (from == to) {
         std::memmove(dst, src, static_cast<size_t>(n * to));
@@ -24,8 +20,6 @@ void copy_units(uint8_t* dst, uint32_t to, const uint8_t* src, uint32_t from, ui
     }
     for (uint64_t i = 0; i < n; ++i) unicode::put_char(dst + i * to, to, get_char(src + i * from, from));
 }
-
-}  // namespace
 
 void concatenate(Cell* target, const Cell* source, int32_t part, int32_t offset, bool keep_unit, int mode) {
     (void)keep_unit;  // a wider target always takes the source code point by code point

@@ -1,10 +1,14 @@
 // append, insert and change on text. Each builds the new content once at the
 // tail (widening the unit as its code points need), repeats it for /dup by
 // doubling copies, and then rotates it into place: one growth of the buffer
-// and one exchange of regions, whatever the value.
+// and one exchange of regions, whatever the value. The frequent plain cases
+// (a text copied into another text, a char at the tail) skip the building
+// and are written straight into place.
 #include <algorithm>
+#include <cstring>
 #include "runtime/actions.h"
 #include "runtime/cells.h"
+#include "runtime/datatypes/series.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/string_actions.h"
 #include "runtime/datatypes/string_support.h"
@@ -99,9 +103,117 @@ void rotate_into_place(Cell* series, uint32_t h, uint32_t len0) {
     swap_regions(buf->head_ptr() + uint64_t{h} * unit, (len0 - h) * unit, added * unit);
 }
 
-}  // namespace
+// Copies n bytes, from one to two words long, as a first and a last word
+// that overlap when n is short of two words.
+template <typename Word>
+inline void copy_two_words(uint8_t* dst, const uint8_t* src, size_t n) {
+    Word first, last;
+    std::memcpy(&first, src, sizeof(Word));
+    std::memcpy(&last, src + n - sizeof(Word), sizeof(Word));
+    std::memcpy(dst, &first, sizeof(Word));
+    std::memcpy(dst + n - sizeof(Word), &last, sizeof(Word));
+}
 
-Cell* append(Cell* series, Cell* value, int32_t part, bool only, int32_t dup, bool append_) {
+// Copies n bytes between distinct buffers; runs of up to 16 bytes (the
+// usual short text) without a library call.
+inline void copy_bytes(uint8_t* dst, const uint8_t* src, size_t n) {
+    if (n > 16) {
+        std::memcpy(dst, src, n);
+    } else if (n >= 8) {
+        copy_two_words<uint64_t>(dst, src, n);
+    } else if (n >= 4) {
+        copy_two_words<uint32_t>(dst, src, n);
+    } else if (n > 0) {
+        uint8_t a = src[0], b = src[n / 2], c = src[n - 1];
+        dst[0] = a;
+        dst[n / 2] = b;
+        dst[n - 1] = c;
+    }
+}
+
+// A text run to copy into another text: the source is not a tag! and lives
+// in another buffer, its unit is no wider than the target's, and the target
+// has no owner to tell. `from` is the byte offset of the source's head,
+// `bytes` the length of the run in the source (at most `part` code points
+// when part >= 0).
+struct Run {
+    SeriesBuffer* tbuf;
+    SeriesBuffer* sbuf;
+    uint32_t tu, su;
+    uint64_t from, bytes;
+};
+
+// log2 of a text unit of 1, 2 or 4.
+inline uint32_t unit_shift(uint32_t unit) { return unit >> 1; }
+
+inline bool plain_run(const Cell* target, const Cell* source, int32_t part, Run* run) {
+    constexpr uint64_t PLAIN_TEXTS = (1ull << TYPE_STRING) | (1ull << TYPE_FILE) | (1ull << TYPE_URL) |
+                                     (1ull << TYPE_EMAIL) | (1ull << TYPE_REF);
+    // A unit other than 1, 2 or 4 is left to the general path, which reports it.
+    constexpr uint32_t TEXT_UNITS = (1u << 1) | (1u << 2) | (1u << 4);
+    uint32_t stype = cell::type(source);
+    if (stype >= 64 || !((PLAIN_TEXTS >> stype) & 1) || target->w2 == source->w2) return false;
+    SeriesBuffer* tbuf = series::buffer_of(target);
+    SeriesBuffer* sbuf = series::buffer_of(source);
+    uint32_t tflags = tbuf->flags;
+    uint32_t tu = tflags & SERIES_UNIT_MASK;
+    uint32_t su = sbuf->unit();
+    if ((tflags & SERIES_OWNED) || su > tu || !((TEXT_UNITS >> tu) & 1) || !((TEXT_UNITS >> su) & 1)) return false;
+    uint32_t shift = unit_shift(su);
+    uint64_t size = sbuf->tail - sbuf->head;
+    int32_t head = static_cast<int32_t>(source->w1);
+    uint64_t from = head <= 0 ? 0 : std::min<uint64_t>(uint64_t{static_cast<uint32_t>(head)} << shift, size);
+    uint64_t bytes = size - from;
+    if (part >= 0) bytes = std::min<uint64_t>(bytes, uint64_t{static_cast<uint32_t>(part)} << shift);
+    *run = {tbuf, sbuf, tu, su, from, bytes};
+    return true;
+}
+
+// The commonest append of all, kept small: a plain run of the target's own
+// unit that fits the room left. False, having changed nothing, otherwise.
+inline bool append_in_room(Cell* target, const Cell* source, int32_t part) {
+    Run run;
+    if (!plain_run(target, source, part, &run) || run.su != run.tu) return false;
+    if (uint64_t{run.tbuf->tail} + run.bytes > run.tbuf->size) return false;
+    copy_bytes(run.tbuf->tail_ptr(), run.sbuf->head_ptr() + run.from, static_cast<size_t>(run.bytes));
+    run.tbuf->tail += static_cast<uint32_t>(run.bytes);
+    return true;
+}
+
+// Any plain run, at the tail or (without at_tail) at the target's head index
+// clamped to the tail, growing the target as needed. Answers the index just
+// past the added code points, or -1, having changed nothing, when the run is
+// not plain.
+int64_t splice_text(Cell* target, const Cell* source, int32_t part, bool at_tail) {
+    Run run;
+    if (!plain_run(target, source, part, &run)) return -1;
+    Node snode = source->w2;
+    uint32_t ts = unit_shift(run.tu);
+    SeriesBuffer* tbuf = run.tbuf;
+    uint64_t used = tbuf->tail - tbuf->head;
+    uint64_t len = used >> ts;
+    uint64_t pos = len;
+    if (!at_tail) {
+        int32_t head = static_cast<int32_t>(target->w1);
+        pos = head <= 0 ? 0 : std::min<uint64_t>(static_cast<uint64_t>(head), len);
+    }
+    uint64_t count = run.bytes >> unit_shift(run.su);
+    uint64_t bytes = count << ts;
+    if (bytes == 0) return static_cast<int64_t>(pos);
+    // reserve at least doubles the data area, so appending costs amortised O(1) per unit.
+    if (uint64_t{tbuf->tail} + bytes > tbuf->size) tbuf = reserve(tbuf, run.tu, used + bytes);
+    uint8_t* at = tbuf->head_ptr() + (pos << ts);
+    if (pos < len) std::memmove(at + bytes, at, static_cast<size_t>(used - (pos << ts)));
+    // Growing the target left the source's buffer where it was.
+    const uint8_t* src = series::buffer_of(snode)->head_ptr() + run.from;
+    if (run.su == run.tu) copy_bytes(at, src, static_cast<size_t>(bytes));
+    else copy_units(at, run.tu, src, run.su, count);
+    tbuf->tail += static_cast<uint32_t>(bytes);
+    return static_cast<int64_t>(pos + count);
+}
+
+// Any value, any count: built at the tail, then rotated into place.
+[[gnu::noinline]] Cell* add_general(Cell* series, Cell* value, int32_t part, bool only, int32_t dup, bool append_) {
     uint32_t h = head_index(series);
     uint32_t len0 = abs_len(series);
     if (append_ || h >= len0) {
@@ -120,6 +232,38 @@ Cell* append(Cell* series, Cell* value, int32_t part, bool only, int32_t dup, bo
                             static_cast<int32_t>(added));
     series->w1 = std::min(h + added, abs_len(series));
     return series;
+}
+
+// The other plain cases first: a text copied in (growing the target or
+// inserting), or one char added at the tail, with no repetition and no owner
+// to tell.
+[[gnu::noinline]] Cell* add_any(Cell* series, Cell* value, int32_t part, bool only, int32_t dup, bool append_) {
+    if (dup <= 1) {
+        int64_t past = splice_text(series, value, part, append_);
+        if (past >= 0) {
+            series->w1 = append_ ? 0 : static_cast<uint32_t>(past);
+            return series;
+        }
+        if (append_ && cell::type(value) == TYPE_CHAR && !ownership::owned(series)) {
+            append_char(series::buffer_of(series), value->w2);
+            series->w1 = 0;
+            return series;
+        }
+    }
+    return add_general(series, value, part, only, dup, append_);
+}
+
+}  // namespace
+
+Cell* append(Cell* series, Cell* value, int32_t part, bool only, int32_t dup, bool append_) {
+    if (dup > 1 || !append_) return add_any(series, value, part, only, dup, append_);
+    // The commonest case is kept free of calls: a short text that fits. (Any
+    // count up to 1 adds the value once.)
+    if (append_in_room(series, value, part)) {
+        series->w1 = 0;
+        return series;
+    }
+    return add_any(series, value, part, only, 1, true);
 }
 
 Cell* change(Cell* series, Cell* value, int32_t part, bool only, int32_t dup) {

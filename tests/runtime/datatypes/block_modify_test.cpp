@@ -88,6 +88,41 @@ TEST_F(BlockModify, AppendToItself) {
     EXPECT_EQ(mold(b), "[1 1 2 1 2 2 1 2]");
 }
 
+TEST_F(BlockModify, SpreadValuesFromAnotherBlockWhileTheTargetGrows) {
+    Cell b = ints({});
+    Cell src = at(ints({1, 2, 3, 4, 5}), 1);
+    std::string expect = "[2 3 4 5";
+    for (int i = 0; i < 300; ++i) {
+        modify(actions::append_stack, b, src, nullptr, false, nullptr);
+        if (i > 0) expect += " 2 3 4 5";
+    }
+    expect += ']';
+    EXPECT_EQ(mold(b), expect);
+    Cell two = I(2), three = I(3);
+    modify(actions::insert_stack, at(b, 1), src, &two, false, &three);
+    EXPECT_EQ(mold(b).substr(0, 22), "[2 2 3 2 3 2 3 3 4 5 2");
+    modify(actions::change_stack, b, src, nullptr, false, &three);
+    EXPECT_EQ(mold(b).substr(0, 34), "[2 3 4 5 2 3 4 5 2 3 4 5 4 5 2 3 4");
+    EXPECT_EQ(block::rs_length_q(&b), 1206);
+    EXPECT_EQ(mold(src), "[2 3 4 5]");
+}
+
+TEST_F(BlockModify, SingleValuesAtTheTailWhileTheBlockGrows) {
+    Cell b = ints({});
+    Cell marked = nl(I(0));
+    for (int32_t i = 1; i <= 1000; ++i) {
+        Cell v = i == 500 ? marked : I(i);
+        Cell r = modify(actions::append_stack, at(b, 0), v, nullptr, false, nullptr);
+        EXPECT_EQ(r.w1, 0u);
+    }
+    EXPECT_EQ(block::rs_length_q(&b), 1000);
+    for (int32_t i = 1; i <= 1000; ++i) {
+        const Cell* c = block::rs_abs_at(&b, static_cast<uint32_t>(i - 1));
+        EXPECT_EQ(c->w2, i == 500 ? 0u : static_cast<uint32_t>(i));
+    }
+    EXPECT_EQ(block::rs_abs_at(&b, 499)->header, marked.header);  // the new-line marker travels with the value
+}
+
 TEST_F(BlockModify, Change) {
     struct Case {
         uint32_t index;
@@ -199,6 +234,29 @@ TEST_F(OwnerEvents, EveryModifyingActionReportsBeforeAndAfter) {
         ASSERT_EQ(events().size(), 2u) << c.before;
         EXPECT_EQ(events()[0], c.before);
         EXPECT_EQ(events()[1], c.after);
+    }
+}
+
+// Spread values are taken before the owner hears of the change, so a
+// handler that changes (even grows) the value's block does not change what
+// is added.
+TEST_F(OwnerEvents, ValuesAreTakenBeforeTheOwnerHears) {
+    static Cell source;
+    ownership::install({[](Cell*, ownership::Event e, const Cell*, int32_t, int32_t) {
+                            if (e == ownership::EV_APPEND || e == ownership::EV_INSERT || e == ownership::EV_CHANGE) {
+                                *block::rs_abs_at(&source, 0) = I(0);
+                                for (int i = 0; i < 40; ++i) block::append_copy(&source, block::rs_abs_at(&source, 0));
+                            }
+                            return true;
+                        },
+                        nullptr, nullptr, nullptr});
+    const actions::StackEntry entries[] = {actions::append_stack, actions::insert_stack, actions::change_stack};
+    const char* expected[] = {"[1 2 7 8 9]", "[7 8 9 1 2]", "[7 8 9]"};
+    for (int k = 0; k < 3; ++k) {
+        source = ints({7, 8, 9});
+        Cell b = owned(ints({1, 2}));
+        call(entries[k], {b, source}, {});
+        EXPECT_EQ(mold(b), expected[k]);
     }
 }
 

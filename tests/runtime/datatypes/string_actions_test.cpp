@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <cstring>
 #include "runtime/datatypes/string_actions.h"
+#include "runtime/ownership.h"
 #include "tests/runtime/datatypes/string_test_support.h"
 
 namespace zel::test {
@@ -82,6 +83,152 @@ TEST_F(StringActions, InsertAnswersJustPastTheInsertedText) {
     actions::insert(&s, &xy, -1, false, 1);
     EXPECT_EQ(s.w1, static_cast<uint32_t>(string::rs_abs_length_q(&s)));
     EXPECT_EQ(whole(s), "x\xF0\x9F\x98\x80yaxyxybcxy");
+}
+
+// Every code point of the buffer, whatever the head.
+std::vector<uint32_t> code_points(const Cell& s) {
+    std::vector<uint32_t> out;
+    for (int32_t i = 0; i < string::rs_abs_length_q(&s); ++i)
+        out.push_back(string::get_char_at(&s, static_cast<uint32_t>(i)));
+    return out;
+}
+
+// A text of a unit holding the code points, its buffer either filled to the
+// last byte (so that anything added must grow it) or with room to spare.
+Cell text_of(std::vector<uint32_t> cps, uint32_t unit, bool full) {
+    Cell c = text::of_units(cps, unit);
+    if (!full) {
+        series::expand_copy(series::buffer_of(&c), 256);
+        return c;
+    }
+    SeriesBuffer* buf = series::buffer_of(&c);
+    while (buf->tail + unit <= buf->size) {
+        unicode::put_char(buf->tail_ptr(), unit, 'k');
+        buf->tail += unit;
+    }
+    return c;
+}
+
+// One text added to another: the target's unit, head and room, the value's
+// code points, unit and head, the /part count, and append or insert.
+struct TextAdd {
+    uint32_t tu;
+    int32_t th;
+    bool full;
+    std::vector<uint32_t> cps;
+    uint32_t su;
+    int32_t sh, part;
+    bool at_tail;
+
+    std::string name() const {
+        return "units " + std::to_string(tu) + "/" + std::to_string(su) + " heads " + std::to_string(th) + "/" +
+               std::to_string(sh) + " part " + std::to_string(part) + " length " + std::to_string(cps.size()) +
+               (at_tail ? " append" : " insert") + (full ? " full" : "");
+    }
+
+    // Runs the action and checks it against the same edit on code point lists.
+    void check() const {
+        Cell t = text_of({'a', 'b', 'c'}, tu, full);
+        Cell v = text_of(cps, su, false);
+        cell::set_type(&v, part == 3 ? TYPE_FILE : TYPE_STRING);
+        t.w1 = static_cast<uint32_t>(th);
+        v.w1 = static_cast<uint32_t>(sh);
+        std::vector<uint32_t> expect = code_points(t);
+        size_t from = std::min<size_t>(static_cast<size_t>(std::max(sh, 0)), cps.size());
+        size_t n = part < 0 ? cps.size() - from : std::min<size_t>(cps.size() - from, static_cast<size_t>(part));
+        size_t pos = at_tail ? expect.size() : std::min<size_t>(static_cast<size_t>(std::max(th, 0)), expect.size());
+        auto first = cps.begin() + static_cast<std::ptrdiff_t>(from);
+        expect.insert(expect.begin() + static_cast<std::ptrdiff_t>(pos), first, first + static_cast<std::ptrdiff_t>(n));
+        Cell* r = at_tail ? actions::append(&t, &v, part, false, 1) : actions::insert(&t, &v, part, false, 1);
+        EXPECT_EQ(code_points(t), expect) << name();
+        EXPECT_EQ(r->w1, at_tail ? 0u : static_cast<uint32_t>(pos + n)) << name();
+        // The target takes the value's unit when that is wider, even for an empty run.
+        EXPECT_EQ(unit(t), std::max(tu, su)) << name();
+        EXPECT_EQ(code_points(v), cps) << name();
+    }
+};
+
+// Text added to text against a model on code point lists: every unit of
+// target and value, heads before, inside and past the tail on both sides,
+// /part counts, insert as well as append, and a target with and without room.
+TEST_F(StringActions, TextAddedToTextFollowsTheModel) {
+    std::vector<uint32_t> long_run = {'x', 'y', 0x1F600};
+    for (uint32_t cp = 'a'; cp <= 'p'; ++cp) long_run.push_back(cp);
+    const std::vector<uint32_t> values[] = {{}, {'x', 'y', 'z', 'w'}, {'x', 0x3B1, 'z', 'w'}, long_run};
+    for (const auto& cps : values) {
+        uint32_t needs = 1;
+        for (uint32_t cp : cps) needs = std::max(needs, string::write_unit(cp));
+        for (uint32_t tu : {1u, 2u, 4u})
+            for (uint32_t su : {1u, 2u, 4u})
+                for (int32_t sh : {-1, 0, 2, 30})
+                    for (int32_t part : {-1, 0, 1, 3, 50})
+                        for (int32_t th : {-2, 0, 1, 3, 1000})
+                            for (int k = 0; k < 4 && su >= needs; ++k)
+                                TextAdd{tu, th, (k & 1) != 0, cps, su, sh, part, k < 2}.check();
+    }
+}
+
+TEST_F(StringActions, TextAddedFromItsOwnBuffer) {
+    // The value is another position in the same buffer.
+    Cell s = make("abcd");
+    Cell tail_part = s;
+    tail_part.w1 = 2;
+    actions::append(&s, &tail_part, -1, false, 1);
+    EXPECT_EQ(whole(s), "abcdcd");
+    s.w1 = 1;
+    actions::insert(&s, &tail_part, 3, false, 1);
+    EXPECT_EQ(whole(s), "acdcbcdcd");
+    EXPECT_EQ(s.w1, 4u);
+}
+
+TEST_F(StringActions, ManyShortAppendsGrowTheBufferByDoubling) {
+    Cell s = make("");
+    Cell ab = make("ab");
+    Cell c = chr('c');
+    uint32_t growths = 0;
+    SeriesBuffer* last = series::buffer_of(&s);
+    for (int i = 0; i < 3000; ++i) {
+        actions::append(&s, &ab, -1, false, 1);
+        actions::append(&s, &c, -1, false, 1);
+        if (series::buffer_of(&s) != last) {
+            ++growths;
+            last = series::buffer_of(&s);
+        }
+    }
+    std::string expect;
+    for (int i = 0; i < 3000; ++i) expect += "abc";
+    EXPECT_EQ(whole(s), expect);
+    EXPECT_LE(growths, 12u);
+}
+
+// An owned text is told of every addition, before and after, whatever the
+// value and however little room the change takes.
+TEST_F(StringActions, OwnedTextsHearOfEveryAddition) {
+    static std::vector<std::string> heard;
+    heard.clear();
+    struct Listening {
+        Listening() {
+            ownership::install({[](Cell*, ownership::Event e, const Cell*, int32_t index, int32_t part) {
+                                    heard.push_back(std::string(ownership::event_name(e)) + " " +
+                                                    std::to_string(index) + " " + std::to_string(part));
+                                    return true;
+                                },
+                                nullptr, nullptr, nullptr});
+        }
+        ~Listening() { ownership::install({nullptr, nullptr, nullptr, nullptr}); }
+    } listening;
+    Cell s = make("abc");
+    series::expand_copy(series::buffer_of(&s), 256);
+    series::set_flag(s.w2, SERIES_OWNED);
+    Cell xy = make("xy");
+    Cell d = chr('d');
+    actions::append(&s, &xy, -1, false, 1);
+    actions::append(&s, &d, -1, false, 1);
+    s.w1 = 1;
+    actions::insert(&s, &xy, -1, false, 1);
+    EXPECT_EQ(heard, (std::vector<std::string>{"append 3 0", "appended 3 2", "append 5 0", "appended 5 1",
+                                               "insert 1 0", "inserted 1 2"}));
+    EXPECT_EQ(whole(s), "axybcxyd");
 }
 
 TEST_F(StringActions, ChangeOverwritesAndMovesTheRest) {
