@@ -17,7 +17,14 @@ namespace zel::boot {
 namespace {
 
 // Reserved address space, committed by the kernel page by page as used.
+// AddressSanitizer cannot clean up the stack after an exception on a stack
+// above 64 MiB (it then reports errors that are not there), so sanitized
+// builds run on a smaller one.
+#ifdef ZEL_SANITIZED
+constexpr size_t RUNTIME_STACK_SIZE = size_t{60} << 20;
+#else
 constexpr size_t RUNTIME_STACK_SIZE = size_t{512} << 20;
+#endif
 
 struct ThreadArgs {
     int (*fn)(int, char**);
