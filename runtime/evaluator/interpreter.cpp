@@ -203,6 +203,7 @@ int32_t eval_next_index(Cell* blk) {
 }
 
 Cell* eval_expression(Cell* cursor, Cell* end, const Cell* code, bool prefix, bool sub, bool passive) {
+    stack::check_machine_stack();  // assignments and parens nest here without frames
     Cell* start_top = stack::top;
     const Cell* value = cursor;
     if (tracing) trace::event(trace::EV_FETCH, code, cursor, nullptr, value);

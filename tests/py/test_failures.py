@@ -72,8 +72,9 @@ r = run("deep")
 check("deep recursion", r.returncode == 0 and r.stdout.decode() == "stack-overflow\n",
       repr((r.returncode, r.stdout, r.stderr[-300:])))
 
-# Code nested deeper than the machine stack allows (parens in parens, which
-# mark no frames) is a stack overflow the script can catch, not a crash.
+# Code nested deeper than the machine stack allows (parens in parens and
+# chained assignments, which mark no frames) is a stack overflow the script
+# can catch, not a crash.
 ZEL = os.path.join(BUILD, "zel")
 deep_parens = "(" * 3000000 + "1" + ")" * 3000000
 with tempfile.TemporaryDirectory() as tmp:
@@ -82,6 +83,12 @@ with tempfile.TemporaryDirectory() as tmp:
         f.write("print type? try [" + deep_parens + "]\nprint \"alive\"\n")
     r = subprocess.run([ZEL, caught], capture_output=True, timeout=300, env=ENV)
     check("deep parens caught", r.returncode == 0 and r.stdout.decode() == "error\nalive\n",
+          repr((r.returncode, r.stdout[-300:], r.stderr[-300:])))
+    chained = os.path.join(tmp, "chained.zel")
+    with open(chained, "w") as f:
+        f.write("print type? try [" + "a: " * 3000000 + "1]\nprint \"alive\"\n")
+    r = subprocess.run([ZEL, chained], capture_output=True, timeout=300, env=ENV)
+    check("deep assignments caught", r.returncode == 0 and r.stdout.decode() == "error\nalive\n",
           repr((r.returncode, r.stdout[-300:], r.stderr[-300:])))
     uncaught = os.path.join(tmp, "uncaught.zel")
     with open(uncaught, "w") as f:
