@@ -1,4 +1,4 @@
-// Evaluation of blocks, expressions and paths.
+// Evaluation of blocks and expressions.
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/actions.h"
 #include "runtime/actions_stack.h"
@@ -415,93 +415,5 @@ Cell* infix_call(const Cell* fn, const Cell* name, Cell* cursor, Cell* end, cons
     return cursor;
 }
 }  // namespace
-
-Cell* eval_path(const Cell* path_in, Cell* cursor, Cell* end, const Cell* code, bool set, bool get, bool sub,
-                bool case_) {
-    Cell path = *path_in;
-    collector::Root keep_path(&path);
-    Pin pin(&path);
-    int32_t len = block::rs_length_q(&path);
-    if (len <= 0) fire(ERR_SCRIPT, "empty-path");
-    if (tracing) trace::event(trace::EV_ENTER, &path, block::rs_head(&path), nullptr, nullptr);
-    Cell head = *block::rs_head(&path);
-    if (cell::type(&head) != TYPE_WORD) fire(ERR_SCRIPT, "word-first", &path);
-    Cell* saved_top = stack::top;
-    Cell parent = *word_value(&head);
-    uint32_t pt = cell::type(&parent);
-    if (is_callable(pt)) {
-        // The call keeps the function on the stack: no root needed.
-        if (set) fire(ERR_SCRIPT, "invalid-path-set", &path);
-        if (get) fire(ERR_SCRIPT, "invalid-path-get", &path);
-        Cell* next = tracing ? nullptr : call_path(&parent, cursor, end, code, &path, block::rs_head(&path));
-        cursor = next ? next : eval_code(&parent, cursor, end, code, true, &path, block::rs_head(&path), nullptr, 0, false);
-        if (pending) return cursor;
-        if (!sub) {
-            Cell r = *stack::top_cell();
-            stack::top = saved_top;
-            stack::set_last_keep(&r);
-        }
-        if (tracing) trace::event(trace::EV_EXIT, &path, block::rs_tail(&path), nullptr, stack::top_cell());
-        return cursor;
-    }
-    Cell gparent;
-    set_none(&gparent);
-    if (head.w1 && head.w1 != context::global) {
-        Cell* owner = context::owner_cell(head.w1);
-        if (cell::type(owner) != TYPE_OBJECT) gparent = *owner;
-    }
-    collector::Root keep_parent(&parent);
-    collector::Root keep_gparent(&gparent);
-    if (pt == TYPE_UNSET) fire(ERR_SCRIPT, "unset-path", &path, &head);
-    if (tracing) trace::event(trace::EV_PUSH, &path, block::rs_head(&path), nullptr, &parent);
-
-    Cell prev_item = head;
-    for (int32_t i = 1; i < len; ++i) {
-        Cell item = block::rs_head(&path)[i];
-        if (tracing) trace::event(trace::EV_FETCH, &path, block::rs_head(&path) + i, nullptr, &item);
-        Cell element;
-        switch (cell::type(&item)) {
-            case TYPE_GET_WORD: element = *context::get(&item); break;
-            case TYPE_PAREN: {
-                eval_block(&item, false);
-                if (pending) return cursor;
-                element = *stack::top_cell();
-                stack::pop(1);
-                break;
-            }
-            default: element = item;
-        }
-        collector::Root keep_element(&element);
-        if (cell::type(&element) == TYPE_UNSET) fire(ERR_SCRIPT, "invalid-path", &path, &item);
-        bool tail = i == len - 1;
-        Cell* value = (set && tail) ? stack::arguments : nullptr;
-        bool evt = false;
-        if (set && tail && len >= 3) {
-            uint32_t gt = cell::type(&gparent);
-            evt = (gt == TYPE_OBJECT && gparent.w3 != 0 && cell::type(&prev_item) == TYPE_WORD) ||
-                  series::any_block(gt);
-        }
-        Cell* result = actions::eval_path(&parent, &element, value, &path, &gparent, &prev_item, i - 1, case_, get,
-                                          tail, evt);
-        Cell next = *result;
-        if (!set && !get && is_callable(cell::type(&next))) {
-            cursor = eval_code(&next, cursor, end, code, true, &path, block::rs_head(&path) + i, &parent, 0, false);
-            if (pending) return cursor;
-            Cell r = *stack::top_cell();
-            stack::top = saved_top;
-            if (sub) stack::push(&r); else stack::set_last_keep(&r);
-            if (tracing) trace::event(trace::EV_EXIT, &path, block::rs_tail(&path), nullptr, &r);
-            return cursor;
-        }
-        gparent = parent;
-        parent = next;
-        prev_item = item;
-    }
-    if (tracing) trace::event(trace::EV_EXIT, &path, block::rs_tail(&path), nullptr, &parent);
-    stack::top = saved_top;
-    if (set) return cursor;  // the assigned value is already the frame's result
-    emit(&parent, sub);
-    return cursor;
-}
 
 }  // namespace zel::interpreter
