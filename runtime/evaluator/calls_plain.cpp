@@ -131,8 +131,17 @@ Cell* fetch_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, con
 
 Cell* call_plain(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, bool sub, const Cell* name) {
     Cell fn = *fn_in;
-    stack::push(&fn);
     uint32_t t = cell::type(&fn);
+    if (is_native_like(t)) {
+        // Natives live in tables, not series: nothing keeps them alive on the
+        // stack, and the result lands where it would have been pushed.
+        stack::mark_interp_native(name);
+        cursor = fetch(&fn, cursor, end, code, name, false);
+        if (pending) return cursor;
+        if (sub) stack::unwind(); else stack::unwind_last();
+        return cursor;
+    }
+    stack::push(&fn);
     if (t == TYPE_FUNCTION) {
         stack::mark_interp_func(name, fn.w1);
         cursor = fetch(&fn, cursor, end, code, name, false);
