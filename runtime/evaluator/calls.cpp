@@ -35,10 +35,14 @@ void summarise(const Cell* fn, Node list) {
     while (i < n && cell::type(d + i) == TYPE_TYPESET && kind_of(d + i) == ARG_RETURN) ++i;
     uint32_t first = i;
     bool simple = first < 256;
-    for (; i < n && cell::type(d + i) == TYPE_TYPESET; ++i)
+    for (; i < n && cell::type(d + i) == TYPE_TYPESET && kind_of(d + i) != ARG_RETURN; ++i)
         if (kind_of(d + i) != ARG_EVAL) simple = false;
     uint32_t count = i - first;
     if (count > 255) simple = false;
+    // A return type after the arguments is no slot; an argument after it
+    // would not be one of the leading run.
+    for (uint32_t k = i; k < n && cell::type(d + k) == TYPE_TYPESET; ++k)
+        if (kind_of(d + k) != ARG_RETURN) simple = false;
     uint32_t refinements = 0;
     if (is_native_like(cell::type(fn)) && n > 1 && cell::type(d + n - 1) == TYPE_INTEGER)
         refinements = static_cast<uint32_t>(cell::get_int(d + n - 1));
