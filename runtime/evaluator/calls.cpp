@@ -52,12 +52,10 @@ void summarise(const Cell* fn, Node list) {
 
 }  // namespace
 
-Node arg_list(const Cell* fn) {
-    Cell* more = series::buffer_of(fn->w3)->head_cell();
-    if (cell::type(more + 1) == TYPE_BLOCK) return more[1].w2;
+Node build_arg_list(const Cell* fn) {
     Node list = function::build_arg_list(fn);
     summarise(fn, list);
-    more = series::buffer_of(fn->w3)->head_cell();
+    Cell* more = series::buffer_of(fn->w3)->head_cell();
     set_series(more + 1, TYPE_BLOCK, list);
     return list;
 }

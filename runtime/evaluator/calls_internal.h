@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include "runtime/cell.h"
+#include "runtime/memory.h"
 
 namespace zel::interpreter {
 
@@ -29,8 +30,13 @@ constexpr uint32_t PLAN_SIMPLE = 1u << 16;
 inline uint32_t plan_first(const Cell* s) { return s->w1 & 0xFF; }
 inline uint32_t plan_count(const Cell* s) { return (s->w1 >> 8) & 0xFF; }
 
-// The argument descriptor list of a callable, built (and summarised) on first use.
-Node arg_list(const Cell* fn);
+// Builds, summarises and keeps a callable's argument descriptor list.
+Node build_arg_list(const Cell* fn);
+// The argument descriptor list of a callable, built on first use.
+inline Node arg_list(const Cell* fn) {
+    const Cell* more = node_table[fn->w3]->head_cell();
+    return cell::type(more + 1) == TYPE_BLOCK ? more[1].w2 : build_arg_list(fn);
+}
 // Raises expect-arg for the argument at spec position `argn` (from 1).
 [[noreturn]] void expect_arg(const Cell* name, const Cell* fn, const Cell* value, int argn);
 // Calls a routine's registered body on the frame's arguments.
