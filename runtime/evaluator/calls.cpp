@@ -137,11 +137,11 @@ Cell* fetch_arg_of(const Cell* fn, const Cell* name, const Cell* code, Cell* cur
     return fetch_arg(f, cursor, kind);
 }
 
-void check_operands(const Cell* fn, const Cell* name) {
+void check_operands(const Cell* fn, const Cell* name, int count) {
     Node list = arg_list(fn);
     const Cell* d = series::buffer_of(list)->head_cell();
     int argn = 0;
-    for (const Cell* v = stack::arguments; v < stack::arguments + 2; ++d) {
+    for (const Cell* v = stack::arguments; v < stack::arguments + count; ++d) {
         if (cell::type(d) != TYPE_TYPESET || kind_of(d) == ARG_RETURN) continue;
         ++argn;
         if (!typeset::contains(d, cell::type(v))) expect_arg(name, fn, v, argn);

@@ -399,6 +399,9 @@ Cell* infix_call(const Cell* fn, const Cell* name, Cell* cursor, Cell* end, cons
         mark_operator(name, left, right + 1);
     } else {
         mark_operator(name, left, right);
+        // Each argument is checked as it is fetched: a left operand of the
+        // wrong type fails before the right one is evaluated.
+        if (cell::type(left) != TYPE_INTEGER) check_operands(fn, name, 1);
         Cell* after = call_word(cursor, end, code, true);
         cursor = after ? after : eval_expression(cursor, end, code, true, true, false);
         if (pending) return cursor;

@@ -70,9 +70,9 @@ Cell* call_path(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, const
 Cell* eval_path(const Cell* path, Cell* cursor, Cell* end, const Cell* code, bool set, bool get, bool sub,
                 bool case_);
 
-// Checks the two operands at the arguments base against an operator's
-// argument types (expect-arg on a miss).
-void check_operands(const Cell* fn, const Cell* name);
+// Checks the first `count` operands at the arguments base against an
+// operator's argument types (expect-arg on a miss).
+void check_operands(const Cell* fn, const Cell* name, int count = 2);
 
 // Runs a function's body (the frame is marked and the arguments pushed);
 // `kind` is the callback kind bit (0 for none).

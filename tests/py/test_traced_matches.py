@@ -1,0 +1,139 @@
+"""Traced evaluation gives the same results as plain evaluation.
+
+Plain evaluation takes short cuts (frameless blocks, calls fetched by the
+descriptor summary, integer operators in place); `do/trace` goes the general
+way, marking every frame. Both must agree on every value, every side effect
+and every error, so the same code is run both ways and the outputs compared:
+every script test (except those about tracing itself) and generated
+programs of calls, refinements, operators, assignments, control flow and
+loops, each run inside `try`, printing its result and the state it leaves.
+Set ZEL_PROGRAM_SEED to repeat a run."""
+import glob
+import os
+import random
+import subprocess
+import sys
+import tempfile
+
+BUILD = sys.argv[1]
+ZEL = os.path.join(BUILD, "zel")
+SCRIPTS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scripts")
+SEED = int(os.environ.get("ZEL_PROGRAM_SEED", random.randrange(1 << 32)))
+rng = random.Random(SEED)
+results = {"passed": 0, "failed": 0}
+
+TRACER = "zel-quiet-tracer: func [event code offset value ref frame] [[end] none]\n"
+
+
+def traced(text):
+    return TRACER + "do/trace [\n" + text + "\n] :zel-quiet-tracer\n"
+
+
+def run(text, tmp):
+    path = os.path.join(tmp, "program.zel")
+    with open(path, "w", encoding="utf-8") as f:
+        f.write(text)
+    r = subprocess.run([ZEL, path], capture_output=True, timeout=120)
+    return r.returncode, r.stdout.decode("utf-8", "replace").splitlines()
+
+
+def compare(name, text, tmp):
+    plain_status, plain = run(text, tmp)
+    traced_status, trace = run(traced(text), tmp)
+    if plain == trace and plain_status == traced_status:
+        results["passed"] += 1
+        return
+    results["failed"] += 1
+    where = next((k for k, (a, b) in enumerate(zip(plain, trace)) if a != b), min(len(plain), len(trace)))
+    print(f"FAIL {name}: status {plain_status} plain, {traced_status} traced; first difference at line {where}")
+    print("  plain: ", plain[where] if where < len(plain) else "(end)")
+    print("  traced:", trace[where] if where < len(trace) else "(end)")
+    keep = f"/tmp/zel-traced-seed{SEED}-{name.replace('/', '_')}.zel"
+    with open(keep, "w", encoding="utf-8") as f:
+        f.write(text)
+    print("  program kept in", keep)
+
+
+# Generated programs -------------------------------------------------------
+
+VARS = ["x", "y", "n"]
+NUMBERS = ["0", "1", "2", "3", "-1", "7", "2147483647", "-2147483648", "1.5", "-0.5"]
+OPERATORS = ["+", "-", "*", "<", ">", "=", "<>", "<=", ">="]
+PRELUDE = ("x: 1 y: 2 n: 3 b: copy [] f: func [a] [a + 1] g: func [a /r c] [either r [a * c] [a]] "
+           "h: func [p /a q /b s] [reduce [p a q b s]] k: func [v] [if v = 3 [return 10] v]\n")
+
+
+def atom(depth):
+    r = rng.random()
+    if r < 0.3:
+        return rng.choice(NUMBERS)
+    if r < 0.55:
+        return rng.choice(VARS)
+    if r < 0.6:
+        return ":" + rng.choice(VARS)
+    if r < 0.65:
+        return '"s"'
+    if r < 0.7 and depth > 0:
+        return "(" + expr(depth - 1) + ")"
+    return rng.choice(NUMBERS)
+
+
+def expr(d):
+    if d <= 0:
+        return atom(0)
+    e = lambda: expr(d - 1)
+    blk = lambda: "[" + block(d - 1) + "]"
+    forms = [
+        (25, lambda: atom(d) + " " + rng.choice(OPERATORS) + " " + e()),
+        (8, lambda: rng.choice(VARS) + ": " + e()),
+        (7, lambda: "either " + e() + " " + blk() + " " + blk()),
+        (5, lambda: "if " + e() + " " + blk()),
+        (3, lambda: "unless " + e() + " " + blk()),
+        (5, lambda: "f " + e()),
+        (4, lambda: "g/r " + e() + " " + e()),
+        (3, lambda: "g " + e()),
+        (3, lambda: "h/b/a " + e() + " " + e() + " " + e()),
+        (3, lambda: "append b " + e()),
+        (2, lambda: "length? b"),
+        (3, lambda: "pick b " + rng.choice(["1", "2", "3", "n"])),
+        (3, lambda: "repeat i " + rng.choice(["0", "1", "3"]) + " " + blk()),
+        (2, lambda: "loop 2 [" + block(d - 1) + " if n > 5 [break/return n]]"),
+        (2, lambda: "all " + blk()),
+        (2, lambda: "any " + blk()),
+        (2, lambda: "do " + blk()),
+        (2, lambda: "reduce " + blk()),
+        (2, lambda: "k " + e()),
+        (2, lambda: "not " + e()),
+        (2, lambda: 'copy/part "abcdef" ' + rng.choice(["1", "2", "n"])),
+        (10, lambda: atom(d)),
+    ]
+    pick = rng.uniform(0, sum(w for w, _ in forms))
+    for weight, make in forms:
+        pick -= weight
+        if pick <= 0:
+            return make()
+    return atom(d)
+
+
+def block(d):
+    return " ".join(expr(d) for _ in range(rng.randint(0, 3)))
+
+
+def program():
+    return (PRELUDE + "set/any 'r try [" + block(4) + "] t: type? get/any 'r "
+            'print either error! = t ["error"] [either unset! = t ["unset"] [mold :r]] '
+            "print mold reduce [x y n b]\n")
+
+
+with tempfile.TemporaryDirectory() as tmp:
+    for path in sorted(glob.glob(os.path.join(SCRIPTS, "**", "*.zel"), recursive=True)):
+        with open(path, encoding="utf-8") as f:
+            text = f.read()
+        if "trace" in text:
+            continue  # what tracing itself reports differs by design
+        compare(os.path.relpath(path, SCRIPTS), text, tmp)
+    for n in range(4):
+        compare(f"generated-{n}", "".join(program() for _ in range(150)), tmp)
+
+print(f"seed {SEED}: {results['passed']} passed, {results['failed']} failed")
+sys.exit(1 if results["failed"] else 0)
