@@ -126,9 +126,10 @@ def expr(d):
         (2, lambda: "case [" + e() + " " + blk() + " true " + blk() + "]"),
         (2, lambda: "foreach v [1 2] [" + block(d - 1) + "]"),
         (2, lambda: "catch [" + block(d - 1) + " throw " + e() + "]"),
-        # Loop counters the generated code never assigns, so every loop ends.
-        (1, lambda: "c: 0 while [c < 3] [c: c + 1 " + block(d - 1) + "]"),
-        (1, lambda: "c: 0 until [c: c + 1 " + block(d - 1) + " c > 2]"),
+        # Loop counters that no other code assigns (one per depth, so nested
+        # loops have their own), so every loop ends.
+        (1, lambda: f"c{d}: 0 while [c{d} < 3] [c{d}: c{d} + 1 " + block(d - 1) + "]"),
+        (1, lambda: f"c{d}: 0 until [c{d}: c{d} + 1 " + block(d - 1) + f" c{d} > 2]"),
         (1, lambda: ":f " + e()),
         (1, lambda: "apply :g [" + e() + " true " + e() + "]"),
         (10, lambda: atom(d)),
