@@ -9,6 +9,7 @@
 #include "runtime/evaluator/calls_internal.h"
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/evaluator/natives.h"
+#include "runtime/evaluator/natives_support.h"
 #include "runtime/evaluator/values.h"
 #include "runtime/memory.h"
 #include "runtime/stack.h"
@@ -17,13 +18,15 @@ namespace zel::interpreter {
 
 namespace {
 
-// Pushes the leading arguments the summary describes; returns the cursor
-// after them.
+// Pushes the leading arguments the summary describes, from the one at
+// `from` (0-based; those before it are pushed already) up to `count` of
+// them; returns the cursor after them.
 [[gnu::always_inline]] inline Cell* fetch_fixed(const Cell* fn, const Cell* descs, Cell* cursor, Cell* end,
-                                                const Cell* code, const Cell* name, bool infix) {
+                                                const Cell* code, const Cell* name, bool infix, int from = 0,
+                                                int count = 255) {
     const Cell* first = descs + plan_first(descs);
-    const Cell* fixed_end = first + plan_count(descs);
-    const Cell* d = first;
+    const Cell* fixed_end = first + (plan_count(descs) < static_cast<uint32_t>(count) ? plan_count(descs) : count);
+    const Cell* d = first + from;
     if (infix) {
         // The left operand already sits in the frame's first cell.
         ++stack::top;
@@ -83,6 +86,42 @@ inline void no_refinements(const Cell* descs, int32_t* refs) {
     for (uint32_t i = 0; i < descs->w3; ++i) refs[i] = -1;
 }
 
+// if, unless and either whose branches are literal blocks: once the
+// condition is fetched (any value will do), the branch taken is evaluated
+// straight into the frame's result, the blocks neither pushed nor checked.
+// Any other shape is finished the general way. Returns the cursor.
+Cell* run_control(const Cell* fn, const Cell* descs, Cell* cursor, Cell* end, const Cell* code, const Cell* name) {
+    int branches = fn->w1 == natives::NATIVE_EITHER ? 2 : 1;
+    if (cursor < end) {
+        cursor = fetch_fixed(fn, descs, cursor, end, code, name, false, 0, 1);
+        if (pending) return cursor;
+        Cell* after = cursor + branches;
+        bool literal = after <= end && cell::type(cursor) == TYPE_BLOCK &&
+                       (branches == 1 || cell::type(cursor + 1) == TYPE_BLOCK) && !infix_follows(after, end);
+        if (literal) {
+            bool yes = natives::truthy(stack::arguments);
+            if (fn->w1 == natives::NATIVE_UNLESS) yes = !yes;
+            const Cell* taken = yes ? cursor : branches == 2 ? cursor + 1 : nullptr;
+            if (taken) {
+                Cell blk = *taken;
+                eval_block(&blk, true);
+            } else {
+                set_none(stack::arguments);
+                stack::keep();
+            }
+            return after;
+        }
+        cursor = fetch_fixed(fn, descs, cursor, end, code, name, false, 1);
+    } else {
+        cursor = fetch_fixed(fn, descs, cursor, end, code, name, false);
+    }
+    if (pending) return cursor;
+    int32_t refs[MAX_REFS];
+    no_refinements(descs, refs);
+    call_native(fn, refs);
+    return cursor;
+}
+
 // Fetches the arguments of a plain call (natives and actions are called
 // too); a list the summary cannot serve goes the general way.
 [[gnu::always_inline]] inline Cell* fetch(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, const Cell* name,
@@ -92,6 +131,8 @@ inline void no_refinements(const Cell* descs, int32_t* refs) {
     if (!(descs->w1 & PLAN_SIMPLE)) return eval_arguments_plain(fn, cursor, end, code, name, infix);
     // Descriptors are read by address while arguments are evaluated.
     Pin pin_list(lb);
+    if (cell::type(fn) == TYPE_NATIVE && fn->w1 >= natives::NATIVE_IF && fn->w1 <= natives::NATIVE_EITHER && !infix)
+        return run_control(fn, descs, cursor, end, code, name);
     cursor = fetch_fixed(fn, descs, cursor, end, code, name, infix);
     if (pending) return cursor;
     if (is_native_like(cell::type(fn))) {

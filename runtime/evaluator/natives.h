@@ -18,7 +18,11 @@ using NativeFn = void (*)(const int32_t* refs);
 
 constexpr int TABLE_SIZE = 120;
 constexpr int NATIVE_COUNT = 107;
-// Positions the interpreter knows: the comparison natives, equal? to greater-or-equal?.
+// Positions the interpreter knows: if, unless and either; the comparison
+// natives, equal? to greater-or-equal?.
+constexpr uint32_t NATIVE_IF = 1;
+constexpr uint32_t NATIVE_UNLESS = 2;
+constexpr uint32_t NATIVE_EITHER = 3;
 constexpr uint32_t NATIVE_EQUAL = 25;
 constexpr uint32_t NATIVE_GREATER_EQUAL = 31;
 

@@ -68,7 +68,7 @@ OPERATORS = ["+", "-", "*", "<", ">", "=", "<>", "<=", ">="]
 PRELUDE = ("x: 1 y: 2 n: 3 b: copy [] f: func [a] [a + 1] g: func [a /r c] [either r [a * c] [a]] "
            "h: func [p /a q /b s] [reduce [p a q b s]] k: func [v] [if v = 3 [return 10] v] "
            "m: func [a b /local c] [c: a loop 2 [if c = 3 [break] c: c + 1] reduce [c b]] "
-           "w: function [v] [t: v * 2 if t > 4 [exit] t]\n")
+           "w: function [v] [t: v * 2 if t > 4 [exit] t] bb: [n + 1]\n")
 
 
 def atom(depth):
@@ -97,6 +97,11 @@ def expr(d):
         (7, lambda: "either " + e() + " " + blk() + " " + blk()),
         (5, lambda: "if " + e() + " " + blk()),
         (3, lambda: "unless " + e() + " " + blk()),
+        # Branches that are not literal blocks, and an operator after them.
+        (1, lambda: "if " + e() + " bb"),
+        (1, lambda: "either " + e() + " " + blk() + " " + rng.choice(["bb", "x", "(bb)"])),
+        (1, lambda: "either " + e() + " " + blk() + " " + blk() + " " + rng.choice(OPERATORS) + " " + e()),
+        (1, lambda: "if " + e() + " " + blk() + " " + rng.choice(OPERATORS) + " " + e()),
         (5, lambda: "f " + e()),
         (4, lambda: "g/r " + e() + " " + e()),
         (3, lambda: "g " + e()),
