@@ -271,7 +271,6 @@ void throw_error(const Cell* error) {
     throw Thrown{THROWN_ERROR};
 }
 
-
 void unroll_loop_exit(bool keep_value, int kind) { throw Thrown{exit_loop(keep_value, kind)}; }
 void unroll_func_exit(bool with_value) { throw Thrown{exit_func(with_value)}; }
 void unroll_throw(uint32_t code) { throw Thrown{exit_throw(code)}; }

@@ -67,15 +67,15 @@ void expect_arg(const Cell* name, const Cell* fn, const Cell* value, int argn) {
     fire(ERR_SCRIPT, "expect-arg", name, &type_cell, &word);
 }
 
-namespace {
-
-// The refinement descriptor of a symbol (resolved), or -1.
-int32_t refinement_at(const Cell* descs, int32_t count, uint32_t sym) {
+// The descriptor of a refinement is found by its symbol, resolved.
+int32_t find_refinement(const Cell* descs, int32_t count, uint32_t sym) {
     uint32_t r = symbol::resolve(sym);
     for (int32_t i = 0; i < count; ++i)
         if (cell::type(descs + i) == TYPE_REFINEMENT && symbol::resolve(descs[i].w2) == r) return i;
     return -1;
 }
+
+namespace {
 
 struct Fetch {
     const Cell* fn;
@@ -129,8 +129,6 @@ inline void check(Fetch& f, const Cell* desc, const Cell* value) {
 
 }  // namespace
 
-int32_t find_refinement(const Cell* descs, int32_t count, uint32_t sym) { return refinement_at(descs, count, sym); }
-
 Cell* fetch_arg_of(const Cell* fn, const Cell* name, const Cell* code, Cell* cursor, Cell* end, uint32_t kind,
                    int argn) {
     Fetch f{fn, name, code, end, false, argn, false};
@@ -164,7 +162,7 @@ void exec_routine(const Cell* r) {
 // PLAIN is the common call, with no path and no apply mode, compiled apart.
 template <bool PLAIN>
 Cell* eval_arguments(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, const Cell* path,
-                            const Cell* name_pos, const Cell* name, bool infix, int mode) {
+                     const Cell* name_pos, const Cell* name, bool infix, int mode) {
     if constexpr (PLAIN) {
         path = nullptr;
         mode = 0;
@@ -310,7 +308,7 @@ fetched:
                 state = logic::value_true(stack::top_cell(), false, nullptr);
                 stack::top = before;
             }
-            int32_t at = refinement_at(descs, count, el.w2);
+            int32_t at = find_refinement(descs, count, el.w2);
             if (at < 0) fire(ERR_SCRIPT, "no-refine", name, &el);
             uint32_t slot_or_num = descs[at].w3;
             if (native) {
@@ -366,9 +364,7 @@ fetched:
 
     if (tracing) trace::event(trace::EV_CALL, code, cursor, path ? path : name, fn);
     if (native) {
-        natives::NativeFn entry = cell::type(fn) == TYPE_NATIVE ? natives::entry(fn->w1) : actions::stack_entry(fn->w1);
-        if (!entry) fire(ERR_INTERNAL, "not-done");
-        entry(refs);
+        call_native(fn, refs);
     } else if (locals > 0) {
         function::push_refinement_off(locals);
     }
@@ -377,7 +373,7 @@ fetched:
 
 // Fetches a call's arguments the way its path, apply mode and tracing ask.
 inline Cell* fetch_args(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, const Cell* path,
-                               const Cell* name_pos, const Cell* name, bool infix, int mode) {
+                        const Cell* name_pos, const Cell* name, bool infix, int mode) {
     if (path || mode) return eval_arguments<false>(fn, cursor, end, code, path, name_pos, name, infix, mode);
     if (tracing) return eval_arguments<true>(fn, cursor, end, code, nullptr, nullptr, name, infix, 0);
     return fetch_plain(fn, cursor, end, code, name, infix);

@@ -2,7 +2,10 @@
 // summary, and the errors of argument fetching.
 #pragma once
 #include <cstdint>
+#include "runtime/actions_stack.h"
 #include "runtime/cell.h"
+#include "runtime/errors.h"
+#include "runtime/evaluator/natives.h"
 #include "runtime/memory.h"
 
 namespace zel::interpreter {
@@ -34,8 +37,14 @@ inline uint32_t plan_count(const Cell* s) { return (s->w1 >> 8) & 0xFF; }
 Node build_arg_list(const Cell* fn);
 // The argument descriptor list of a callable, built on first use.
 inline Node arg_list(const Cell* fn) {
-    const Cell* more = node_table[fn->w3]->head_cell();
+    const Cell* more = series::buffer_of(fn->w3)->head_cell();
     return cell::type(more + 1) == TYPE_BLOCK ? more[1].w2 : build_arg_list(fn);
+}
+// Calls a native's or an action's entry on the current frame's arguments.
+inline void call_native(const Cell* fn, const int32_t* refs) {
+    natives::NativeFn entry = cell::type(fn) == TYPE_NATIVE ? natives::entry(fn->w1) : actions::stack_entry(fn->w1);
+    if (!entry) fire(ERR_INTERNAL, "not-done");
+    entry(refs);
 }
 // Raises expect-arg for the argument at spec position `argn` (from 1).
 [[noreturn]] void expect_arg(const Cell* name, const Cell* fn, const Cell* value, int argn);

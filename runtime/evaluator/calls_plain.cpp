@@ -75,12 +75,6 @@ inline void push_rest(const Cell* descs, const Cell* tail) {
     }
 }
 
-inline void call_native(const Cell* fn, const int32_t* refs) {
-    natives::NativeFn entry = cell::type(fn) == TYPE_NATIVE ? natives::entry(fn->w1) : actions::stack_entry(fn->w1);
-    if (!entry) fire(ERR_INTERNAL, "not-done");
-    entry(refs);
-}
-
 // Every refinement of a native absent.
 inline void no_refinements(const Cell* descs, int32_t* refs) {
     for (uint32_t i = 0; i < descs->w3; ++i) refs[i] = -1;

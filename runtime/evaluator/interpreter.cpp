@@ -2,6 +2,7 @@
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/actions.h"
 #include "runtime/actions_stack.h"
+#include "runtime/evaluator/calls_internal.h"
 #include "runtime/evaluator/natives.h"
 #include "runtime/collector.h"
 #include "runtime/datatypes/block.h"
@@ -133,7 +134,6 @@ void eval_block(const Cell* code_in, bool chain) {
     // everything below, and the next one replaces it. Exits unroll to frames
     // that the natives and functions marked, whose bases this leaves alone.
     // The pin keeps the buffer alive and in place: cursors below point into it.
-    stack::check_machine_stack();
     SeriesBuffer* buf = node_table[code_in->w2];
     Pin pin(buf);
     Cell* tail = buf->tail_cell();
@@ -203,7 +203,9 @@ int32_t eval_next_index(Cell* blk) {
 }
 
 Cell* eval_expression(Cell* cursor, Cell* end, const Cell* code, bool prefix, bool sub, bool passive) {
-    stack::check_machine_stack();  // assignments and parens nest here without frames
+    // Every nesting that marks no frame (parens, assignments, blocks run in
+    // a native's frame) passes here: the machine stack bounds it.
+    stack::check_machine_stack();
     Cell* start_top = stack::top;
     const Cell* value = cursor;
     if (tracing) trace::event(trace::EV_FETCH, code, cursor, nullptr, value);
@@ -411,8 +413,7 @@ Cell* infix_call(const Cell* fn, const Cell* name, Cell* cursor, Cell* end, cons
     } else {
         check_operands(fn, name);
         int32_t refs[1] = {-1};
-        natives::NativeFn entry = cell::type(fn) == TYPE_NATIVE ? natives::entry(fn->w1) : actions::stack_entry(fn->w1);
-        entry(refs);
+        call_native(fn, refs);
     }
     if (sub) stack::unwind(); else stack::unwind_last();
     return cursor;
