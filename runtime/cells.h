@@ -15,9 +15,8 @@ namespace typeset {
 // words are little-endian, so byte k is bits 8(k & 3) and up of word k >> 2).
 inline bool contains(const Cell* ts, uint32_t t) {
     if (t >= 96) return false;
-    uint32_t word = t < 32 ? ts->w1 : t < 64 ? ts->w2 : ts->w3;
-    uint32_t bit = ((t >> 3) & 3) * 8 + 7 - (t & 7);
-    return (word >> bit) & 1u;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(ts) + offsetof(Cell, w1);
+    return (bytes[t >> 3] >> (7 - (t & 7))) & 1u;
 }
 // Raises expect-arg (the called function's word, the argument's datatype, the
 // argument's name) unless the argument's type is in the typeset.
