@@ -67,10 +67,12 @@ void expect_arg(const Cell* name, const Cell* fn, const Cell* value, int argn) {
     fire(ERR_SCRIPT, "expect-arg", name, &type_cell, &word);
 }
 
-// The descriptor of a refinement is found by its symbol, resolved.
+// The descriptor of a refinement is found by its symbol, resolved. The
+// search starts after the leading arguments the summary counts: no
+// refinement stands among them.
 int32_t find_refinement(const Cell* descs, int32_t count, uint32_t sym) {
     uint32_t r = symbol::resolve(sym);
-    for (int32_t i = 0; i < count; ++i)
+    for (int32_t i = static_cast<int32_t>(descs->w2); i < count; ++i)
         if (cell::type(descs + i) == TYPE_REFINEMENT && symbol::resolve(descs[i].w2) == r) return i;
     return -1;
 }

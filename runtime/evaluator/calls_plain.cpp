@@ -197,7 +197,7 @@ Cell* call_path(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, co
     Cell fn = *fn_in;
     uint32_t t = cell::type(&fn);
     if (t == TYPE_ROUTINE) return nullptr;
-    const Cell* path_tail = block::rs_tail(const_cast<Cell*>(path));
+    const Cell* path_tail = series::buffer_of(path)->tail_cell();
     for (const Cell* p = name_pos + 1; p < path_tail; ++p)
         if (cell::type(p) != TYPE_WORD) return nullptr;
     stack::push(&fn);  // kept alive while its list may be built
@@ -215,7 +215,7 @@ Cell* call_path(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, co
     cursor = fetch_fixed(&fn, descs, cursor, end, code, &name, false);
     if (pending) return cursor;
     Cell* base = stack::arguments;
-    int32_t count = static_cast<int32_t>(lb->length());
+    int32_t count = static_cast<int32_t>((lb->tail - lb->head) / sizeof(Cell));  // cells: no division by the unit
     int32_t refs[MAX_REFS];
     if (native) no_refinements(descs, refs); else push_rest(descs, lb->tail_cell());
     int32_t argc = static_cast<int32_t>(stack::top - base);
@@ -238,7 +238,13 @@ Cell* call_path(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, co
             const Cell* d = descs + k;
             if (cell::type(d) != TYPE_TYPESET || kind_of(d) == ARG_RETURN) break;
             Cell* before = stack::top;
-            cursor = fetch_arg_of(&fn, &name, code, cursor, end, kind_of(d));
+            if (kind_of(d) == ARG_EVAL && cursor < end && !tracing && push_simple(cursor)) {
+                // A plain operand is taken in place, with the operators after it.
+                const Cell* op = infix_follows(++cursor, end);
+                if (op) cursor = infix_from(cursor, end, code, before, true, op);
+            } else {
+                cursor = fetch_arg_of(&fn, &name, code, cursor, end, kind_of(d));
+            }
             if (pending) return cursor;
             const Cell* v = stack::top_cell();
             if (!typeset::contains(d, cell::type(v))) expect_arg(&name, &fn, v, 0);

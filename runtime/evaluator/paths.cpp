@@ -16,11 +16,15 @@ Cell* eval_path(const Cell* path_in, Cell* cursor, Cell* end, const Cell* code, 
                 bool case_) {
     Cell path = *path_in;
     collector::Root keep_path(&path);
-    Pin pin(&path);
-    int32_t len = block::rs_length_q(&path);
+    SeriesBuffer* buf = series::buffer_of(&path);
+    Pin pin(buf);
+    int32_t len = static_cast<int32_t>(static_cast<int64_t>((buf->tail - buf->head) / sizeof(Cell)) -
+                                       static_cast<int32_t>(path.w1));
     if (len <= 0) fire(ERR_SCRIPT, "empty-path");
-    if (tracing) trace::event(trace::EV_ENTER, &path, block::rs_head(&path), nullptr, nullptr);
-    Cell head = *block::rs_head(&path);
+    // The index is within the series here, so the first item needs no clamping.
+    const Cell* items = buf->head_cell() + path.w1;
+    if (tracing) trace::event(trace::EV_ENTER, &path, items, nullptr, nullptr);
+    Cell head = *items;
     if (cell::type(&head) != TYPE_WORD) fire(ERR_SCRIPT, "word-first", &path);
     Cell* saved_top = stack::top;
     Cell parent = *word_value(&head);
@@ -29,8 +33,8 @@ Cell* eval_path(const Cell* path_in, Cell* cursor, Cell* end, const Cell* code, 
         // The call keeps the function on the stack: no root needed.
         if (set) fire(ERR_SCRIPT, "invalid-path-set", &path);
         if (get) fire(ERR_SCRIPT, "invalid-path-get", &path);
-        Cell* next = tracing ? nullptr : call_path(&parent, cursor, end, code, &path, block::rs_head(&path));
-        cursor = next ? next : eval_code(&parent, cursor, end, code, true, &path, block::rs_head(&path), nullptr, 0, false);
+        Cell* next = tracing ? nullptr : call_path(&parent, cursor, end, code, &path, items);
+        cursor = next ? next : eval_code(&parent, cursor, end, code, true, &path, items, nullptr, 0, false);
         if (pending) return cursor;
         if (!sub) {
             Cell r = *stack::top_cell();
