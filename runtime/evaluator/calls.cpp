@@ -67,6 +67,15 @@ void expect_arg(const Cell* name, const Cell* fn, const Cell* value, int argn) {
     fire(ERR_SCRIPT, "expect-arg", name, &type_cell, &word);
 }
 
+int spec_position(const Cell* descs, int32_t k) {
+    int n = 0;
+    for (int32_t i = 1; i <= k; ++i) {
+        uint32_t t = cell::type(descs + i);
+        if (t == TYPE_REFINEMENT || (t == TYPE_TYPESET && kind_of(descs + i) != ARG_RETURN)) ++n;
+    }
+    return n;
+}
+
 // The descriptor of a refinement is found by its symbol, resolved. The
 // search starts after the leading arguments the summary counts: no
 // refinement stands among them.
@@ -330,7 +339,7 @@ fetched:
                 const Cell* d = descs + k;
                 if (cell::type(d) != TYPE_TYPESET || kind_of(d) == ARG_RETURN) break;
                 Cell desc = *d;
-                f.argn = 0;
+                f.argn = spec_position(descs, k);
                 Cell* top_before = stack::top;
                 if (block_refs && cursor >= end) {
                     set_none(stack::push_new());  // a missing argument is none under apply

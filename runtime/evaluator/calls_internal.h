@@ -56,6 +56,10 @@ Cell* eval_arguments_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* 
 // Fetches the arguments of an untraced plain call by the list's summary
 // (natives and actions are called too).
 Cell* fetch_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, const Cell* name, bool infix);
+// The position in the spec (from 1) of the argument or refinement whose
+// descriptor is at index `k`: what errors name it by. Argument words and
+// refinements count; a return type does not.
+int spec_position(const Cell* descs, int32_t k);
 // The refinement descriptor of a symbol (resolved) in a list, or -1.
 int32_t find_refinement(const Cell* descs, int32_t count, uint32_t sym);
 // Pushes one argument of a descriptor kind from the cursor (an evaluated one

@@ -243,11 +243,11 @@ Cell* call_path(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, co
                 const Cell* op = infix_follows(++cursor, end);
                 if (op) cursor = infix_from(cursor, end, code, before, true, op);
             } else {
-                cursor = fetch_arg_of(&fn, &name, code, cursor, end, kind_of(d));
+                cursor = fetch_arg_of(&fn, &name, code, cursor, end, kind_of(d), spec_position(descs, k));
             }
             if (pending) return cursor;
             const Cell* v = stack::top_cell();
-            if (!typeset::contains(d, cell::type(v))) expect_arg(&name, &fn, v, 0);
+            if (!typeset::contains(d, cell::type(v))) expect_arg(&name, &fn, v, spec_position(descs, k));
             if (native) {
                 ++argc;
             } else {
