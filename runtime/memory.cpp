@@ -79,6 +79,7 @@ void init() {
     if (!frame_of_range) sys::runtime_error(94, ZEL_HERE());
     std::memset(frame_of_range, 0, MAX_NODE_FRAMES * sizeof(NodeFrame*));
     ranges_in_use = 0;
+    watch(0, 0);
 }
 
 // Frames carry their rounded size in a 16-byte prefix so that giving them
@@ -153,6 +154,7 @@ Node alloc_node() {
 void free_node(Node node) {
     NodeFrame* f = node_frame_of(node);
     if (!f) return;
+    if (node == watched.node) watch(0, 0);  // its readers must not keep the freed buffer
     node_table[node] = reinterpret_cast<SeriesBuffer*>(static_cast<uintptr_t>(f->free_head));
     f->free_head = node;
     --f->used;
@@ -278,6 +280,32 @@ void free_all() {
     m.big_first = nullptr;
     if (frame_of_range) std::memset(frame_of_range, 0, MAX_NODE_FRAMES * sizeof(NodeFrame*));
     ranges_in_use = 0;
+    watch(0, 0);
+}
+
+WatchedCells watched{};
+
+void watch(Node key, Node node) {
+    watched.key = node ? key : 0;
+    watched.node = node;
+    refresh_watched();
+}
+
+void refresh_watched() {
+    if (!watched.node) {
+        watched.count = 0;
+        watched.cells = nullptr;
+        return;
+    }
+    SeriesBuffer* b = node_table[watched.node];
+    watched.cells = b->head_cell();
+    watched.count = b->length();
+}
+
+void check_watched() {
+    if (!watched.node) return;
+    SeriesBuffer* b = node_table[watched.node];
+    if (watched.cells != b->head_cell() || watched.count != b->length()) sys::runtime_error(98, ZEL_HERE());
 }
 
 Counts counts() {
@@ -361,6 +389,7 @@ SeriesBuffer* expand(SeriesBuffer* buf, uint64_t new_size) {
         buf->node = 0;
         buf->flags &= ~SERIES_USED;
     }
+    memory::note_changed(nb);
     return nb;
 }
 
@@ -409,6 +438,7 @@ Cell* alloc_tail_cell(Node node) {
     Cell* c = buf->tail_cell();
     c->header = TYPE_UNSET;
     buf->tail += sizeof(Cell);
+    memory::note_changed(buf);
     return c;
 }
 
@@ -422,6 +452,7 @@ uint8_t* grow_tail(Node node, uint64_t n) {
     }
     uint8_t* old_tail = buf->tail_ptr();
     buf->tail += static_cast<uint32_t>(n);
+    memory::note_changed(buf);
     return old_tail;
 }
 

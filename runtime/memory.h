@@ -2,7 +2,8 @@
 //
 // Every series lives in a SeriesBuffer reached through a Node, a 32-bit id
 // that indexes one flat node table. Cells hold node ids, never addresses, so
-// the collector can move a buffer by rewriting one table entry. Buffers are
+// the collector can move a buffer by rewriting one table entry (and, for the
+// one watched series below, refreshing its record). Buffers are
 // bump-allocated in series frames (arenas the collector compacts); a buffer
 // of 2 MiB or more gets a big frame of its own; fixed buffers come from the
 // runtime heap and never move.
@@ -140,6 +141,37 @@ struct Counts {
     uint64_t nodes_used, node_frames, series_frames, big_frames, series_bytes_used;
 };
 Counts counts();
+
+// One cell series whose head and length are kept here for readers too hot
+// to walk the node table: the global context's values, read by every global
+// word the evaluator meets. The record must be exact at all times, or a
+// reader writes into an abandoned buffer. So the memory manager refreshes
+// it wherever it gives a series a new buffer or moves a tail:
+// `series::expand` (all growth goes through it), `series::alloc_tail_cell`
+// (how the global context adds a value) and `series::grow_tail`; freeing
+// the node stops the watch. Any other code that moves the watched series'
+// tail, and a collector that moves or compacts buffers, must call
+// `refresh_watched()` afterwards. Sanitized builds check the record at
+// every read.
+struct WatchedCells {
+    Node key;        // the node a reader compares with (the global context); 0 when none
+    uint32_t count;  // cells between head and tail; 0 when none is watched
+    Cell* cells;     // the head cell
+    Node node;       // the series' node
+};
+extern WatchedCells watched;
+
+// Watches the cell series `node` for readers that know it by `key`; (0, 0)
+// stops watching. Memory start and clean-up stop it too.
+void watch(Node key, Node node);
+// Reads the watched series' head and length again.
+void refresh_watched();
+// Refreshes the record when the buffer is the watched series' one.
+inline void note_changed(const SeriesBuffer* b) {
+    if (b->node == watched.node) refresh_watched();
+}
+// Ends the process when the record is stale (checked by sanitized builds).
+void check_watched();
 
 }  // namespace memory
 

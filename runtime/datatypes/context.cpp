@@ -124,6 +124,7 @@ Node clone(Cell* owner, Kind kind) {
 void make_global() {
     global = make(runtime::GLOBAL_SLOTS, false, false, nullptr, KIND_GLOBAL);
     global_values = context_cell(global)->w2;
+    memory::watch(global, global_values);
 }
 
 int32_t find_word(Node ctx, uint32_t symbol, bool ci) {

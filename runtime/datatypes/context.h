@@ -29,6 +29,26 @@ extern Node global;
 // The node of the global context's values block (it keeps its node when it grows).
 extern Node global_values;
 
+// The value cell `index` of the global context, or null past its values.
+// The memory manager keeps the head and length of those values current (its
+// watched series), so no table is walked. Null for every index while no
+// global context exists.
+inline Cell* global_slot(uint32_t index) {
+#ifdef ZEL_SANITIZED
+    memory::check_watched();
+#endif
+    if (index >= memory::watched.count) return nullptr;
+    Cell* slot = memory::watched.cells + index;
+    // Cells are present whenever the count is above 0: callers need not
+    // test the slot again.
+    if (!slot) __builtin_unreachable();
+    return slot;
+}
+// Whether a word bound to `ctx` reads global_slot(); also true for an unbound
+// word (context 0) while no global context exists, which global_slot()
+// answers with null.
+inline bool reads_global_slot(Node ctx) { return ctx == memory::watched.key; }
+
 inline Cell* context_cell(Node ctx) { return series::buffer_of(ctx)->head_cell(); }
 inline Cell* owner_cell(Node ctx) { return series::buffer_of(ctx)->head_cell() + 1; }
 inline uint32_t kind_of(const Cell* cc) { return (cc->header >> KIND_SHIFT) & 3; }

@@ -15,11 +15,8 @@ namespace zel::interpreter {
 inline Cell* bound_value(const Cell* w) {
     Node ctx = w->w1;
     uint32_t idx = w->w3;
-    if (ctx == context::global && ctx) {
-        // The global context: its values node is known, one lookup less.
-        SeriesBuffer* g = node_table[context::global_values];
-        return uint64_t{idx} * sizeof(Cell) < g->tail - g->head ? g->head_cell() + idx : nullptr;
-    }
+    // Most words read are global: their values are found without a lookup.
+    if (context::reads_global_slot(ctx)) return context::global_slot(idx);
     if (!ctx || idx == 0xFFFFFFFFu) return nullptr;
     const Cell* cc = node_table[ctx]->head_cell();
     uint32_t values = cc->w2;
@@ -72,7 +69,8 @@ inline bool is_literal(uint32_t t) { return t >= 64 || !((ACTIVE_TYPES >> t) & 1
 void set_word_slow(Cell* w, const Cell* v);
 inline void set_word(Cell* w, const Cell* v) {
     Cell* slot = bound_value(w);
-    if (slot && (w->w1 == context::global || context::kind_of(node_table[w->w1]->head_cell()) != context::KIND_OBJECT))
+    if (slot && (context::reads_global_slot(w->w1) ||
+                 context::kind_of(node_table[w->w1]->head_cell()) != context::KIND_OBJECT))
         *slot = *v;
     else
         set_word_slow(w, v);

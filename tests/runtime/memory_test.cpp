@@ -1,6 +1,7 @@
-// Frames, nodes and series buffers.
+// Frames, nodes and series buffers; the watched cell series.
 #include <cstring>
 #include "runtime/collector.h"
+#include "runtime/datatypes/context.h"
 #include "runtime/memory.h"
 #include "tests/runtime/test_support.h"
 
@@ -190,6 +191,58 @@ TEST_F(MemoryTest, AllocationRequestsACollectionOnlyWhenActive) {
     EXPECT_TRUE(collector::requested);
     collector::active = false;
     collector::requested = false;
+}
+
+// The watched record is read instead of the node table, so after every
+// growth, tail move or release it must describe the series' current buffer.
+class WatchedCellsTest : public MemoryTest {
+protected:
+    // The runtime watches the global values; tests here borrow the record.
+    void TearDown() override {
+        memory::watch(context::global, context::global_values);
+        MemoryTest::TearDown();
+    }
+    static bool exact(Node n) {
+        SeriesBuffer* b = series::buffer_of(n);
+        return memory::watched.cells == b->head_cell() && memory::watched.count == b->length();
+    }
+};
+
+TEST_F(WatchedCellsTest, FollowsEveryGrowthAndTailMove) {
+    Node n = series::alloc_cells(2);
+    memory::watch(77, n);
+    EXPECT_EQ(memory::watched.key, 77u);
+    EXPECT_EQ(memory::watched.count, 0u);
+    EXPECT_TRUE(exact(n));
+    Node other = series::alloc_cells(1);
+    for (int i = 0; i < 200; ++i) {
+        set_integer(series::alloc_tail_cell(n), i);  // doubles from 2 cells up: several moves
+        ASSERT_TRUE(exact(n)) << i;
+        series::alloc_tail_cell(other);  // another series: the record stays the watched one's
+        ASSERT_TRUE(exact(n)) << i;
+    }
+    EXPECT_EQ(cell::get_int(memory::watched.cells + 199), 199);
+    series::grow_tail(n, 300 * sizeof(Cell));  // beyond the doubled size
+    EXPECT_TRUE(exact(n));
+    EXPECT_EQ(memory::watched.count, 500u);
+    series::expand_copy(series::buffer_of(n), 0);  // a move with the tail unchanged
+    EXPECT_TRUE(exact(n));
+    EXPECT_EQ(cell::get_int(memory::watched.cells + 199), 199);
+}
+
+TEST_F(WatchedCellsTest, StopsWhenTheNodeIsFreedOrAtRequest) {
+    Node n = series::alloc_cells(4);
+    series::alloc_tail_cell(n);
+    memory::watch(5, n);
+    EXPECT_EQ(memory::watched.count, 1u);
+    memory::free_node(n);
+    EXPECT_EQ(memory::watched.key, 0u);
+    EXPECT_EQ(memory::watched.count, 0u);
+    memory::watch(5, series::alloc_cells(4));
+    memory::watch(0, 0);
+    EXPECT_EQ(memory::watched.key, 0u);
+    EXPECT_EQ(memory::watched.count, 0u);
+    EXPECT_EQ(memory::watched.cells, nullptr);
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 // Contexts: word tables, deep binding, self, reading and setting values, the
 // global word entries of case variants, and the errors for words whose
-// context has no values.
+// context has no values; the global values read without a lookup while the
+// global context grows.
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/word.h"
+#include "runtime/evaluator/values.h"
 #include "runtime/stack.h"
 #include "runtime/words.h"
 #include "tests/runtime/datatypes/string_test_support.h"
@@ -182,6 +184,41 @@ TEST_F(ContextTest, ObjectChangeHandlerSeesOldAndNewValues) {
     EXPECT_EQ(seen_old, 1);
     EXPECT_EQ(seen_new, 2);
     context::set_change_handler(nullptr);
+}
+
+// Global words are read and set through the memory manager's record of the
+// global values, so that record must follow the values to every larger
+// buffer: checked against the general lookup while thousands of new words
+// move them again and again.
+TEST_F(ContextTest, GlobalSlotsFollowTheGrowingGlobalValues) {
+    Cell probe;
+    word::load("ctx-global-probe", &probe);
+    Cell* general = nullptr;
+    for (int32_t i = 0; i < 20000; ++i) {
+        Cell grown;
+        word::load(("ctx-grown-" + std::to_string(i)).c_str(), &grown);
+        // Every value cell of a word, new or old, is the one the general lookup finds.
+        Cell v = test::text::integer(i);
+        interpreter::set_word(&grown, &v);
+        ASSERT_EQ(context::global_slot(grown.w3), context::get(&grown)) << i;
+        ASSERT_EQ(interpreter::bound_value(&probe), context::get(&probe)) << i;
+        uint32_t count = series::buffer_of(context::global_values)->length();
+        ASSERT_NE(context::global_slot(count - 1), nullptr) << i;
+        ASSERT_EQ(context::global_slot(count), nullptr) << i;  // past the values
+        Cell p = test::text::integer(-i);
+        interpreter::set_word(&probe, &p);
+        ASSERT_EQ(cell::get_int(context::get(&probe)), -i) << i;
+        general = context::get(&grown);
+    }
+    EXPECT_EQ(cell::get_int(general), 19999);
+    Cell first;
+    word::load("ctx-grown-0", &first);
+    EXPECT_EQ(cell::get_int(interpreter::bound_value(&first)), 0);
+    // Unbound words are not read as global ones.
+    Cell unbound = word("ctx-global-probe");
+    unbound.w1 = 0;
+    unbound.w3 = 0;
+    EXPECT_EQ(interpreter::bound_value(&unbound), nullptr);
 }
 
 }  // namespace
