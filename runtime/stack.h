@@ -105,17 +105,23 @@ void set_last_top();
 inline void set_call_top(CallFrame* f) { call_top = f; }
 
 // Marking frames.
-// Marks a frame: the current top becomes the new call's arguments base.
-// A full call stack is checked before anything is written.
-inline void mark_frame(uint32_t symbol, Node word_ctx, uint32_t type) {
+// Opens a frame, its function context fields left for the caller to write:
+// the current top becomes the new call's arguments base. A full call stack
+// is checked before anything is written.
+inline CallFrame* open_frame(uint32_t symbol, Node word_ctx, uint32_t type) {
     if (call_top >= call_end) overflow(5);
     CallFrame* f = call_top++;
     f->header = (symbol & 0xFFFF) << 8 | type << 24;
     f->prev_base = index_of(arguments);
     f->ctx = word_ctx;
+    arguments = top;
+    return f;
+}
+// Marks a frame that records no function context.
+inline void mark_frame(uint32_t symbol, Node word_ctx, uint32_t type) {
+    CallFrame* f = open_frame(symbol, word_ctx, type);
     f->fctx = 0;
     f->saved = 0;
-    arguments = top;
 }
 inline void mark_frame(const Cell* word, uint32_t type) { mark_frame(word->w2, word->w1, type); }
 inline void mark_native(const Cell* word) { mark_frame(word, FRAME_NATIVE); }
@@ -177,8 +183,7 @@ uint32_t exit_throw(uint32_t code);
 // A function frame marked by the interpreter (81h) that records the
 // function's context so that unrolling restores its values.
 inline void mark_interp_func(const Cell* word, Node fctx) {
-    mark_frame(word, FRAME_INTERP_FUNC);
-    CallFrame* f = call_top - 1;
+    CallFrame* f = open_frame(word->w2, word->w1, FRAME_INTERP_FUNC);
     f->fctx = fctx;
     f->saved = fctx ? node_table[fctx]->head_cell()->w2 : 0;
 }

@@ -463,37 +463,8 @@ void call_function(const Cell* fn_in, Node, const Cell* name, uint32_t kind) {
 
 void call_body(const Cell* fn_in, const Cell* name) {
     Cell fn = *fn_in;
-    Node ctx = fn.w1;
-    Cell* more = series::buffer_of(fn.w3)->head_cell();
-    Cell body = more[0];
-    if (cell::type(&body) != TYPE_BLOCK) {
-        set_none(stack::arguments);
-        stack::keep();
-        return;
-    }
-    // The function itself stays referenced from its caller's frame.
-    Cell* cc = context::context_cell(ctx);
-    uint32_t saved = cc->w2;
-    cc->w2 = stack::values_ref(stack::arguments);
-    CallFrame* frame = stack::top_frame();
-    frame->header |= FRAME_BODY_FLAG;
-    auto restore = [&] {
-        context::context_cell(ctx)->w2 = saved;
-        frame->header &= ~FRAME_BODY_FLAG;
-    };
-    if (tracing) trace::event(trace::EV_PROLOG, &body, nullptr, name, &fn);
-    try {
-        eval_block(&body, true);
-    } catch (const Thrown& t) {
-        if (t.code != THROWN_RETURN && t.code != THROWN_EXIT) {
-            restore();
-            throw;
-        }
-        pending = t.code;
-    }
-    if (tracing) trace::event(trace::EV_EPILOG, &body, nullptr, name, &fn);
-    restore();
-    if (pending == THROWN_RETURN || pending == THROWN_EXIT) pending = 0;
+    Cell body = more_of(&fn)[0];
+    run_body(&fn, &body, name);
 }
 
 Cell* call_with(const Cell* fn_in, const Cell* args, int count, uint32_t name_sym, uint32_t kind) {

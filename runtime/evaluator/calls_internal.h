@@ -4,9 +4,13 @@
 #include <cstdint>
 #include "runtime/actions_stack.h"
 #include "runtime/cell.h"
+#include "runtime/datatypes/context.h"
 #include "runtime/errors.h"
+#include "runtime/evaluator/interpreter.h"
 #include "runtime/evaluator/natives.h"
+#include "runtime/evaluator/trace.h"
 #include "runtime/memory.h"
+#include "runtime/stack.h"
 
 namespace zel::interpreter {
 
@@ -35,11 +39,15 @@ inline uint32_t plan_count(const Cell* s) { return (s->w1 >> 8) & 0xFF; }
 
 // Builds, summarises and keeps a callable's argument descriptor list.
 Node build_arg_list(const Cell* fn);
-// The argument descriptor list of a callable, built on first use.
-inline Node arg_list(const Cell* fn) {
-    const Cell* more = series::buffer_of(fn->w3)->head_cell();
+// A callable's more block: a function's body, then the descriptor list once
+// built.
+inline const Cell* more_of(const Cell* fn) { return series::buffer_of(fn->w3)->head_cell(); }
+// The argument descriptor list of a callable whose more block is `more`,
+// built on first use.
+inline Node arg_list(const Cell* fn, const Cell* more) {
     return cell::type(more + 1) == TYPE_BLOCK ? more[1].w2 : build_arg_list(fn);
 }
+inline Node arg_list(const Cell* fn) { return arg_list(fn, more_of(fn)); }
 // Calls a native's or an action's entry on the current frame's arguments.
 inline void call_native(const Cell* fn, const int32_t* refs) {
     natives::NativeFn entry = cell::type(fn) == TYPE_NATIVE ? natives::entry(fn->w1) : actions::stack_entry(fn->w1);
@@ -69,5 +77,43 @@ Cell* fetch_arg_of(const Cell* fn, const Cell* name, const Cell* code, Cell* cur
                    int argn = 0);
 // Runs a function's body in its marked frame, the arguments pushed.
 void call_body(const Cell* fn_in, const Cell* name);
+
+// Runs the body of function `fn` in its marked frame, the arguments pushed;
+// `body` is a copy of its body cell, which may be taken before the arguments
+// are evaluated (a function's body cell never changes). While the body
+// runs, the function's context takes its values from the frame, whose body
+// flag is set; both are put back on every way out. A return or exit from
+// the body ends here. `fn` must stay valid through the run (a copy, not a
+// pointer into a series).
+inline void run_body(const Cell* fn, const Cell* body, const Cell* name) {
+    if (cell::type(body) != TYPE_BLOCK) {
+        set_none(stack::arguments);
+        stack::keep();
+        return;
+    }
+    Node ctx = fn->w1;
+    Cell* cc = context::context_cell(ctx);
+    uint32_t saved = cc->w2;
+    cc->w2 = stack::values_ref(stack::arguments);
+    CallFrame* frame = stack::top_frame();
+    frame->header |= FRAME_BODY_FLAG;
+    auto restore = [&] {
+        context::context_cell(ctx)->w2 = saved;
+        frame->header &= ~FRAME_BODY_FLAG;
+    };
+    if (tracing) trace::event(trace::EV_PROLOG, body, nullptr, name, fn);
+    try {
+        eval_block(body, true);
+    } catch (const Thrown& t) {
+        if (t.code != THROWN_RETURN && t.code != THROWN_EXIT) {
+            restore();
+            throw;
+        }
+        pending = t.code;
+    }
+    if (tracing) trace::event(trace::EV_EPILOG, body, nullptr, name, fn);
+    restore();
+    if (pending == THROWN_RETURN || pending == THROWN_EXIT) pending = 0;
+}
 
 }  // namespace zel::interpreter

@@ -18,15 +18,13 @@ namespace zel::interpreter {
 
 namespace {
 
-// Pushes the leading arguments the summary describes, from the one at
-// `from` (0-based; those before it are pushed already) up to `count` of
-// them; returns the cursor after them.
-[[gnu::always_inline]] inline Cell* fetch_fixed(const Cell* fn, const Cell* descs, Cell* cursor, Cell* end,
-                                                const Cell* code, const Cell* name, bool infix, int from = 0,
-                                                int count = 255) {
-    const Cell* first = descs + plan_first(descs);
-    const Cell* fixed_end = first + (plan_count(descs) < static_cast<uint32_t>(count) ? plan_count(descs) : count);
-    const Cell* d = first + from;
+// Pushes the leading arguments from descriptor `d` (those before it are
+// pushed already) up to `fixed_end`; `first` is the first leading
+// descriptor, from which reports count positions. Returns the cursor after
+// them.
+[[gnu::always_inline]] inline Cell* fetch_leading(const Cell* fn, const Cell* first, const Cell* d,
+                                                  const Cell* fixed_end, Cell* cursor, Cell* end, const Cell* code,
+                                                  const Cell* name, bool infix) {
     if (infix) {
         // The left operand already sits in the frame's first cell.
         ++stack::top;
@@ -36,28 +34,43 @@ namespace {
         }
     }
     for (; d < fixed_end; ++d) {
-        int argn = static_cast<int>(d - first) + 1;
         if (cursor >= end) {
             Cell word;
-            function::arg_word(fn, argn, &word);
+            function::arg_word(fn, static_cast<int>(d - first) + 1, &word);
             fire(ERR_SCRIPT, "no-arg", name, &word);
         }
+        const Cell* v;
         if (push_simple(cursor)) {
-            // A plain operand, inline; the operators that follow apply to it.
+            // A plain operand, inline; the operators that follow apply to
+            // it where it was pushed, and leave their result there.
+            Cell* slot = stack::top - 1;
             ++cursor;
             if (const Cell* op = infix ? nullptr : infix_follows(cursor, end)) {
-                cursor = infix_from(cursor, end, code, stack::top - 1, true, op);
+                cursor = infix_from(cursor, end, code, slot, true, op);
                 if (pending) return cursor;
             }
+            v = slot;
         } else {
             Cell* after = call_word(cursor, end, code, infix);
             cursor = after ? after : eval_expression(cursor, end, code, infix, true, false);
             if (pending) return cursor;
+            v = stack::top_cell();
         }
-        const Cell* v = stack::top_cell();
-        if (!typeset::contains(d, cell::type(v))) expect_arg(name, fn, v, argn);
+        if (!typeset::contains(d, cell::type(v))) expect_arg(name, fn, v, static_cast<int>(d - first) + 1);
     }
     return cursor;
+}
+
+// Pushes the leading arguments the summary describes, from the one at
+// `from` (0-based; those before it are pushed already) up to `count` of
+// them; returns the cursor after them.
+[[gnu::always_inline]] inline Cell* fetch_fixed(const Cell* fn, const Cell* descs, Cell* cursor, Cell* end,
+                                                const Cell* code, const Cell* name, bool infix, int from = 0,
+                                                int count = 255) {
+    const Cell* first = descs + plan_first(descs);
+    uint32_t n = plan_count(descs);
+    if (static_cast<uint32_t>(count) < n) n = static_cast<uint32_t>(count);
+    return fetch_leading(fn, first, first + from, first + n, cursor, end, code, name, infix);
 }
 
 // A function's slots after its leading arguments: refinements off, their
@@ -80,35 +93,11 @@ inline void no_refinements(const Cell* descs, int32_t* refs) {
     for (uint32_t i = 0; i < descs->w3; ++i) refs[i] = -1;
 }
 
-// if, unless and either whose branches are literal blocks: once the
-// condition is fetched (any value will do), the branch taken is evaluated
-// straight into the frame's result, the blocks neither pushed nor checked.
-// Any other shape is finished the general way. Returns the cursor.
-Cell* run_control(const Cell* fn, const Cell* descs, Cell* cursor, Cell* end, const Cell* code, const Cell* name) {
-    int branches = fn->w1 == natives::NATIVE_EITHER ? 2 : 1;
-    if (cursor < end) {
-        cursor = fetch_fixed(fn, descs, cursor, end, code, name, false, 0, 1);
-        if (pending) return cursor;
-        Cell* after = cursor + branches;
-        bool literal = after <= end && cell::type(cursor) == TYPE_BLOCK &&
-                       (branches == 1 || cell::type(cursor + 1) == TYPE_BLOCK) && !infix_follows(after, end);
-        if (literal) {
-            bool yes = natives::truthy(stack::arguments);
-            if (fn->w1 == natives::NATIVE_UNLESS) yes = !yes;
-            const Cell* taken = yes ? cursor : branches == 2 ? cursor + 1 : nullptr;
-            if (taken) {
-                Cell blk = *taken;
-                eval_block(&blk, true);
-            } else {
-                set_none(stack::arguments);
-                stack::keep();
-            }
-            return after;
-        }
-        cursor = fetch_fixed(fn, descs, cursor, end, code, name, false, 1);
-    } else {
-        cursor = fetch_fixed(fn, descs, cursor, end, code, name, false);
-    }
+// Fetches a native's (or an action's) leading arguments from the one at
+// `from` (those before it are pushed already), then calls it.
+[[gnu::always_inline]] inline Cell* call_native_from(const Cell* fn, const Cell* descs, int from, Cell* cursor,
+                                                     Cell* end, const Cell* code, const Cell* name, bool infix) {
+    cursor = fetch_fixed(fn, descs, cursor, end, code, name, infix, from);
     if (pending) return cursor;
     int32_t refs[MAX_REFS];
     no_refinements(descs, refs);
@@ -116,33 +105,98 @@ Cell* run_control(const Cell* fn, const Cell* descs, Cell* cursor, Cell* end, co
     return cursor;
 }
 
-// Fetches the arguments of a plain call (natives and actions are called
-// too); a list the summary cannot serve goes the general way.
-[[gnu::always_inline]] inline Cell* fetch(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, const Cell* name,
-                                          bool infix) {
+// The general way for a control native, kept out of line so that the code
+// of the literal shape stays small.
+[[gnu::noinline]] Cell* finish_control(const Cell* fn, const Cell* descs, int from, Cell* cursor, Cell* end,
+                                       const Cell* code, const Cell* name) {
+    return call_native_from(fn, descs, from, cursor, end, code, name, false);
+}
+
+// if, unless and either whose branches are literal blocks: once the
+// condition is fetched (any value will do), the branch taken is evaluated
+// straight into the frame's result, the blocks neither pushed nor checked.
+// Any other shape is finished the general way. BRANCHES is 2 for either, 1
+// for the others (compiled apart). Returns the cursor.
+template <int BRANCHES>
+[[gnu::always_inline]] inline Cell* run_control(const Cell* fn, const Cell* descs, Cell* cursor, Cell* end,
+                                                const Cell* code, const Cell* name) {
+    const Cell* first = descs + plan_first(descs);
+    if (cursor >= end || plan_count(descs) == 0) return finish_control(fn, descs, 0, cursor, end, code, name);
+    cursor = fetch_leading(fn, first, first, first + 1, cursor, end, code, name, false);
+    if (pending) return cursor;
+    Cell* after = cursor + BRANCHES;
+    bool literal = after <= end && cell::type(cursor) == TYPE_BLOCK &&
+                   (BRANCHES == 1 || cell::type(cursor + 1) == TYPE_BLOCK) && !infix_follows(after, end);
+    if (!literal) return finish_control(fn, descs, 1, cursor, end, code, name);
+    bool yes = natives::truthy(stack::arguments);
+    if (BRANCHES == 1 && fn->w1 == natives::NATIVE_UNLESS) yes = !yes;
+    const Cell* taken = yes ? cursor : BRANCHES == 2 ? cursor + 1 : nullptr;
+    if (taken) {
+        Cell blk = *taken;
+        eval_block(&blk, true);
+    } else {
+        set_none(stack::arguments);
+        stack::keep();
+    }
+    return after;
+}
+
+// The control natives a plain call knows ahead: 2 either, 1 if or unless,
+// 0 none.
+inline int control_of(const Cell* fn) {
+    if (cell::type(fn) != TYPE_NATIVE) return 0;
+    if (fn->w1 == natives::NATIVE_EITHER) return 2;
+    return fn->w1 == natives::NATIVE_IF || fn->w1 == natives::NATIVE_UNLESS ? 1 : 0;
+}
+
+// Fetches the arguments of a native or an action by its list's summary and
+// calls it; a list the summary cannot serve goes the general way. CONTROL
+// is the native's control_of when known ahead (each compiled apart), else
+// -1.
+template <int CONTROL>
+[[gnu::always_inline]] inline Cell* fetch_native(const Cell* fn, Cell* cursor, Cell* end, const Cell* code,
+                                                 const Cell* name, bool infix) {
     SeriesBuffer* lb = series::buffer_of(arg_list(fn));
     const Cell* descs = lb->head_cell();
     if (!(descs->w1 & PLAN_SIMPLE)) return eval_arguments_plain(fn, cursor, end, code, name, infix);
     // Descriptors are read by address while arguments are evaluated.
     Pin pin_list(lb);
-    if (cell::type(fn) == TYPE_NATIVE && fn->w1 >= natives::NATIVE_IF && fn->w1 <= natives::NATIVE_EITHER && !infix)
-        return run_control(fn, descs, cursor, end, code, name);
+    if constexpr (CONTROL > 0) {
+        return run_control<CONTROL>(fn, descs, cursor, end, code, name);
+    } else {
+        if (int control = CONTROL == 0 || infix ? 0 : control_of(fn))
+            return control == 2 ? run_control<2>(fn, descs, cursor, end, code, name)
+                                : run_control<1>(fn, descs, cursor, end, code, name);
+        return call_native_from(fn, descs, 0, cursor, end, code, name, infix);
+    }
+}
+
+// Fills the frame of a function or a routine whose more block is `more`:
+// the arguments fetched by its list's summary, then its other slots; a list
+// the summary cannot serve goes the general way.
+[[gnu::always_inline]] inline Cell* fetch_slots(const Cell* fn, const Cell* more, Cell* cursor, Cell* end,
+                                                const Cell* code, const Cell* name, bool infix) {
+    SeriesBuffer* lb = series::buffer_of(arg_list(fn, more));
+    const Cell* descs = lb->head_cell();
+    if (!(descs->w1 & PLAN_SIMPLE)) return eval_arguments_plain(fn, cursor, end, code, name, infix);
+    // Descriptors are read by address while arguments are evaluated.
+    Pin pin_list(lb);
     cursor = fetch_fixed(fn, descs, cursor, end, code, name, infix);
     if (pending) return cursor;
-    if (is_native_like(cell::type(fn))) {
-        int32_t refs[MAX_REFS];
-        no_refinements(descs, refs);
-        call_native(fn, refs);
-    } else {
-        push_rest(descs, lb->tail_cell());
-    }
+    push_rest(descs, lb->tail_cell());
     return cursor;
 }
 
-// Runs a function whose frame holds its arguments.
-inline void run_function(const Cell* fn, const Cell* name) {
+// Runs a function (a copy, not a pointer into a series) whose frame holds
+// its arguments; `body` is a copy of its body cell.
+inline void run_function(const Cell* fn, const Cell* name, const Cell* body) {
     if (fn->header & (function::FLAG_NO_TRACE | function::FLAG_TRACE)) call_function(fn, fn->w1, name, 0);
-    else call_body(fn, name);
+    else run_body(fn, body, name);
+}
+// The same, the body cell read here.
+inline void run_function(const Cell* fn, const Cell* name) {
+    Cell body = more_of(fn)[0];
+    run_function(fn, name, &body);
 }
 
 // Ends a call: its frame is unwound and its result replaces the callable
@@ -158,39 +212,82 @@ inline void finish(bool sub) {
     }
 }
 
+// The kinds of plain calls, each on its own so that call_plain, which picks
+// one, passes its arguments on without a frame of its own: a plain jump, as
+// long as their signatures stay as they are (GCC would pass the callable by
+// value, unless told not to change them; clang keeps them anyway).
+#if defined(__clang__)
+#define PLAIN_CALL [[gnu::noinline]]
+#else
+#define PLAIN_CALL [[gnu::noipa]]
+#endif
+
+// A function: pushed (its value keeps its body and lists alive), its frame
+// marked, its arguments fetched, its body run. The more block is visited
+// once, for the body cell and the list.
+PLAIN_CALL Cell* call_function_plain(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, bool sub,
+                                     const Cell* name) {
+    Cell fn = *fn_in;
+    stack::push(&fn);
+    stack::mark_interp_func(name, fn.w1);
+    const Cell* more = more_of(&fn);
+    Cell body = more[0];
+    cursor = fetch_slots(&fn, more, cursor, end, code, name, false);
+    if (pending) return cursor;
+    run_function(&fn, name, &body);
+    if (pending) return cursor;
+    finish(sub);
+    return cursor;
+}
+
+// A native or an action (CONTROL as for fetch_native). Natives live in
+// tables, not series: nothing keeps them alive on the stack, and the result
+// lands where it would have been pushed.
+template <int CONTROL>
+PLAIN_CALL Cell* call_native_plain(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, bool sub,
+                                   const Cell* name) {
+    Cell fn = *fn_in;
+    stack::mark_interp_native(name);
+    cursor = fetch_native<CONTROL>(&fn, cursor, end, code, name, false);
+    if (pending) return cursor;
+    if (sub) stack::unwind(); else stack::unwind_last();
+    return cursor;
+}
+
+// A routine: its arguments fetched like a function's, then its registered
+// body run on them.
+PLAIN_CALL Cell* call_routine_plain(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, bool sub,
+                                    const Cell* name) {
+    Cell fn = *fn_in;
+    stack::push(&fn);
+    stack::mark_interp_native(name);
+    cursor = fetch_slots(&fn, more_of(&fn), cursor, end, code, name, false);
+    if (pending) return cursor;
+    if (cell::type(&fn) == TYPE_ROUTINE) exec_routine(&fn);
+    finish(sub);
+    return cursor;
+}
+
+#undef PLAIN_CALL
+
 }  // namespace
 
 Cell* fetch_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, const Cell* name, bool infix) {
-    return fetch(fn, cursor, end, code, name, infix);
+    if (is_native_like(cell::type(fn))) return fetch_native<-1>(fn, cursor, end, code, name, infix);
+    return fetch_slots(fn, more_of(fn), cursor, end, code, name, infix);
 }
 
-Cell* call_plain(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, bool sub, const Cell* name) {
-    Cell fn = *fn_in;
-    uint32_t t = cell::type(&fn);
+Cell* call_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, bool sub, const Cell* name) {
+    uint32_t t = cell::type(fn);
+    if (t == TYPE_FUNCTION) return call_function_plain(fn, cursor, end, code, sub, name);
     if (is_native_like(t)) {
-        // Natives live in tables, not series: nothing keeps them alive on the
-        // stack, and the result lands where it would have been pushed.
-        stack::mark_interp_native(name);
-        cursor = fetch(&fn, cursor, end, code, name, false);
-        if (pending) return cursor;
-        if (sub) stack::unwind(); else stack::unwind_last();
-        return cursor;
+        switch (control_of(fn)) {
+            case 2: return call_native_plain<2>(fn, cursor, end, code, sub, name);
+            case 1: return call_native_plain<1>(fn, cursor, end, code, sub, name);
+            default: return call_native_plain<0>(fn, cursor, end, code, sub, name);
+        }
     }
-    stack::push(&fn);
-    if (t == TYPE_FUNCTION) {
-        stack::mark_interp_func(name, fn.w1);
-        cursor = fetch(&fn, cursor, end, code, name, false);
-        if (pending) return cursor;
-        run_function(&fn, name);
-        if (pending) return cursor;
-    } else {
-        stack::mark_interp_native(name);
-        cursor = fetch(&fn, cursor, end, code, name, false);
-        if (pending) return cursor;
-        if (t == TYPE_ROUTINE) exec_routine(&fn);
-    }
-    finish(sub);
-    return cursor;
+    return call_routine_plain(fn, cursor, end, code, sub, name);
 }
 
 Cell* call_path(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, const Cell* path, const Cell* name_pos) {
