@@ -6,6 +6,7 @@
 // which collects when asked to. C++ code that keeps series alive across a
 // safe point roots their cells with `Root` (see docs/DESIGN.md).
 #pragma once
+#include <csignal>
 #include <cstdint>
 #include "runtime/cell.h"
 
@@ -19,6 +20,12 @@ extern bool requested;
 extern bool stress;
 // Completed collections.
 extern uint32_t cycles;
+// Nonzero when a safe point may have work: a requested collection, stress
+// mode or an interrupt. One word, so that the interpreter's check between
+// expressions is a single load; volatile sig_atomic_t because the interrupt
+// handler sets it. It starts set, so that the first safe point reads the
+// switches (stress keeps it set from then on); spurious sets cost one look.
+inline volatile std::sig_atomic_t attention = 1;
 
 // Makes the shadow root stack (runtime start).
 void init();
@@ -28,7 +35,10 @@ using CollectFn = void (*)();
 void set_collect(CollectFn fn);
 
 inline void request() {
-    if (active) requested = true;
+    if (active) {
+        requested = true;
+        attention = 1;
+    }
 }
 // Runs a pending (or, under stress, an unconditional) collection.
 void collect_now();

@@ -1,5 +1,6 @@
 // Raising language errors, and the runtime failure reporter.
 #include "runtime/errors.h"
+#include "runtime/collector.h"
 #include <link.h>
 #include <sys/mman.h>
 #include <signal.h>
@@ -256,7 +257,11 @@ void on_fault(int sig, siginfo_t* info, void* context) {
     _exit(number);
 }
 
-void on_interrupt(int) { interrupt_pending = 1; }
+// The flag first: the interpreter looks for it once it sees `attention`.
+void on_interrupt(int) {
+    interrupt_pending = 1;
+    collector::attention = 1;
+}
 
 }  // namespace
 

@@ -95,7 +95,8 @@ uintptr_t image_offset(uintptr_t address);
 // The caller's code address, as an image offset (for failure reports).
 #define ZEL_HERE() ::zel::sys::image_offset(reinterpret_cast<uintptr_t>(__builtin_return_address(0)))
 
-// Interrupt (Ctrl-C) requested and not yet honoured; safe points poll it.
+// Interrupt (Ctrl-C) requested and not yet honoured; safe points poll it
+// (its handler also sets collector::attention, which they look at first).
 extern volatile int interrupt_pending;
 void honour_interrupt();
 

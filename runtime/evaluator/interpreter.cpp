@@ -42,6 +42,18 @@ void init() {
 
 namespace {
 
+// The safe point after each expression: collects when asked and honours an
+// interrupt. The word is cleared before the switches are read, so that an
+// interrupt arriving meanwhile sets it again and is seen at the next one.
+[[gnu::noinline, gnu::cold]] void serve_safe_point() {
+    collector::attention = collector::stress;
+    collector::safe_point();
+    if (sys::interrupt_pending) sys::honour_interrupt();
+}
+inline void safe_point() {
+    if (collector::attention) serve_safe_point();
+}
+
 // Stores a value as sub says: pushed, or made the current result.
 inline void emit(const Cell* v, bool sub) {
     if (sub) stack::push(v); else stack::set_last_keep(v);
@@ -57,9 +69,22 @@ struct CodeScope {
 Cell* infix_call(const Cell* fn, const Cell* name, Cell* cursor, Cell* end, const Cell* code, Cell* left, bool sub,
                  int kind);
 
-// True when no infix operator can be at `next` (only a word can be one).
-inline bool no_operator_at(const Cell* next, const Cell* tail) {
-    return next >= tail || cell::type(next) != TYPE_WORD;
+// Applies the operators (if any) that follow the left operand at `slot`,
+// the value left pushed. Kept out of line: eval_block's common case, a value
+// with no operator after it, stays small.
+[[gnu::noinline]] Cell* operators_after(Cell* cursor, Cell* end, const Cell* code, Cell* slot) {
+    if (const Cell* op = infix_follows(cursor, end)) return infix_from(cursor, end, code, slot, true, op);
+    return cursor;
+}
+
+// A value taken as it is (a literal, or the plain value of a word) as an
+// expression (untraced): pushed at `slot`, then the operators that follow
+// apply to it. `next` is after the value's cell.
+inline Cell* simple_operand(const Cell* value, Cell* next, Cell* end, const Cell* code, Cell* slot) {
+    stack::push(value);
+    // Only a word can be an operator.
+    if (next >= end || cell::type(next) != TYPE_WORD) return next;
+    return operators_after(next, end, code, slot);
 }
 
 // A set-word with no value to assign. No frame is marked for an assignment
@@ -92,11 +117,40 @@ inline bool no_operator_at(const Cell* next, const Cell* tail) {
     return cursor;
 }
 
+// A paren or a path as an expression (untraced), as eval_expression takes
+// them: the value is left pushed, then, unless `prefix`, the operators that
+// follow apply to it.
+[[gnu::always_inline]] inline Cell* nested(Cell* cursor, Cell* end, const Cell* code, bool prefix) {
+    // They nest with no frame marked: the machine stack bounds their depth.
+    stack::check_machine_stack();
+    Cell* slot = stack::top;
+    if (cell::type(cursor) == TYPE_PAREN) {
+        eval_block(cursor, false);
+        if (pending) return cursor;
+        ++cursor;
+    } else {
+        Cell path = *cursor;
+        cursor = eval_path(&path, cursor + 1, end, code, false, false, true, false);
+        if (pending) return cursor;
+    }
+    if (prefix) return cursor;
+    if (const Cell* op = infix_follows(cursor, end)) cursor = infix_from(cursor, end, code, slot, true, op);
+    return cursor;
+}
+// The same out of line (eval_block takes its commoner parens in line).
+[[gnu::noinline]] Cell* eval_nested(Cell* cursor, Cell* end, const Cell* code, bool prefix) {
+    return nested(cursor, end, code, prefix);
+}
+
+// True for the expressions eval_nested takes.
+inline bool is_nested(uint32_t type) { return type == TYPE_PAREN || type == TYPE_PATH; }
+
 }  // namespace
 
 namespace {
-// eval_block under do/trace: the same steps with their events.
-void eval_block_traced(const Cell* code_in, bool chain) {
+// eval_block under do/trace: the same steps with their events. Kept out of
+// line, so that eval_block itself stays small.
+[[gnu::noinline]] void eval_block_traced(const Cell* code_in, bool chain) {
     Cell code = *code_in;
     SeriesBuffer* buf = node_table[code.w2];
     Pin pin(buf);
@@ -116,8 +170,7 @@ void eval_block_traced(const Cell* code_in, bool chain) {
             cursor = eval_expression(cursor, tail, &code, false, false, false);
             if (pending) return;
             if (cursor < tail) stack::reset();
-            collector::safe_point();
-            if (sys::interrupt_pending) sys::honour_interrupt();
+            safe_point();
         }
     }
     if (tracing) trace::event(trace::EV_EXIT, &code, tail, nullptr, stack::arguments);
@@ -130,23 +183,35 @@ void eval_block(const Cell* code_in, bool chain) {
         eval_block_traced(code_in, chain);
         return;
     }
+    SeriesBuffer* buf = node_table[code_in->w2];
+    Cell* tail = buf->tail_cell();
+    Cell* cursor = buf->head_cell() + code_in->w1;
+    Cell* slot = stack::top;
+    if (cursor + 1 == tail && slot < stack::args_end && push_simple(cursor)) {
+        // A block of one value taken as it is, such as `[n]`: nothing in it
+        // can fail (the stack has room), so it needs no code frame nor pin.
+        if (chain) stack::set_last_keep(slot);
+        safe_point();
+        return;
+    }
+    if (cursor >= tail) {
+        set_unset(stack::push_new());
+        if (chain) stack::set_last_keep(slot);
+        // A loop of an empty body still stops on an interrupt.
+        safe_point();
+        return;
+    }
     // No frame is marked: each expression pushes its value at `slot`, above
     // everything below, and the next one replaces it. Exits unroll to frames
     // that the natives and functions marked, whose bases this leaves alone.
     // The pin keeps the buffer alive and in place: cursors below point into it.
-    SeriesBuffer* buf = node_table[code_in->w2];
     Pin pin(buf);
-    Cell* tail = buf->tail_cell();
-    Cell* cursor = buf->head_cell() + code_in->w1;
-    Cell* slot = stack::top;
-    if (cursor >= tail) {
-        set_unset(stack::push_new());
-    } else {
+    {
         CodeScope scope(*code_in, cursor);
         const Cell* code = &scope.frame.code;
         for (;;) {
             // The commonest expressions directly: an assignment, a call, a
-            // literal that no operator follows.
+            // value taken as it is, a paren, a path.
             Cell* next = cursor + 1;
             uint32_t t = cell::type(cursor);
             if (t == TYPE_WORD) {
@@ -154,17 +219,19 @@ void eval_block(const Cell* code_in, bool chain) {
                 uint32_t vt = v ? cell::type(v) : TYPE_NULL;
                 if (is_callable(vt)) {
                     cursor = call_named(cursor, v, tail, code, false);
-                } else if (is_plain_value(vt) && v && no_operator_at(next, tail)) {
-                    stack::push(v);
-                    cursor = next;
+                } else if (is_plain_value(vt) && v) {
+                    cursor = simple_operand(v, next, tail, code, slot);
                 } else {
                     cursor = eval_expression(cursor, tail, code, false, true, false);
                 }
             } else if (t == TYPE_SET_WORD) {
                 cursor = assign(cursor, tail, code);
-            } else if (is_literal(t) && no_operator_at(next, tail)) {
-                stack::push(cursor);
-                cursor = next;
+            } else if (t == TYPE_PAREN) {
+                cursor = nested(cursor, tail, code, false);
+            } else if (is_literal(t)) {
+                cursor = simple_operand(cursor, next, tail, code, slot);
+            } else if (t == TYPE_PATH) {
+                cursor = eval_nested(cursor, tail, code, false);
             } else {
                 cursor = eval_expression(cursor, tail, code, false, true, false);
             }
@@ -172,11 +239,9 @@ void eval_block(const Cell* code_in, bool chain) {
             if (cursor >= tail) break;
             stack::top = slot;
             scope.frame.cursor = cursor;
-            collector::safe_point();
-            if (sys::interrupt_pending) sys::honour_interrupt();
+            safe_point();
         }
-        collector::safe_point();
-        if (sys::interrupt_pending) sys::honour_interrupt();
+        safe_point();
     }
     if (chain) stack::set_last_keep(slot);
 }
@@ -405,7 +470,11 @@ Cell* infix_call(const Cell* fn, const Cell* name, Cell* cursor, Cell* end, cons
         // wrong type fails before the right one is evaluated.
         if (cell::type(left) != TYPE_INTEGER) check_operands(fn, name, 1);
         Cell* after = call_word(cursor, end, code, true);
-        cursor = after ? after : eval_expression(cursor, end, code, true, true, false);
+        if (!after) {
+            after = is_nested(cell::type(cursor)) ? eval_nested(cursor, end, code, true)
+                                                  : eval_expression(cursor, end, code, true, true, false);
+        }
+        cursor = after;
         if (pending) return cursor;
     }
     if (both_integers(left)) {

@@ -76,7 +76,7 @@ check("deep recursion", r.returncode == 0 and r.stdout.decode() == "stack-overfl
 # chained assignments, which mark no frames) is a stack overflow the script
 # can catch, not a crash.
 ZEL = os.path.join(BUILD, "zel")
-deep_parens = "(" * 3000000 + "1" + ")" * 3000000
+deep_parens = "(" * 6000000 + "1" + ")" * 6000000
 with tempfile.TemporaryDirectory() as tmp:
     caught = os.path.join(tmp, "caught.zel")
     with open(caught, "w") as f:
@@ -108,6 +108,23 @@ try:
 except subprocess.TimeoutExpired:
     p.kill()
     check("interrupt", False, "did not quit")
+
+# Ctrl-C stops a script's endless loop, whatever its body: the same quit.
+for body in ["forever []", "loop 2000000000 []", "while [true] []", "forever [1]", "forever [x: 1 + 1]"]:
+    with tempfile.NamedTemporaryFile("w", suffix=".zel", delete=False) as f:
+        f.write('Zel []\nprint "ready"\n' + body + "\n")
+    p = subprocess.Popen([ZEL, f.name], env=ENV, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    line = p.stdout.readline()
+    time.sleep(0.2)
+    p.send_signal(signal.SIGINT)
+    try:
+        out, err = p.communicate(timeout=30)
+        check(f"interrupt {body}", p.returncode == 0 and line == b"ready\n" and out == b"",
+              repr((p.returncode, out, err)))
+    except subprocess.TimeoutExpired:
+        p.kill()
+        check(f"interrupt {body}", False, "did not quit")
+    os.unlink(f.name)
 
 # A closed output pipe ends nothing.
 p = subprocess.Popen([PROG, "pipe"], env=ENV, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
