@@ -78,11 +78,15 @@ int spec_position(const Cell* descs, int32_t k) {
 
 // The descriptor of a refinement is found by its symbol, resolved. The
 // search starts after the leading arguments the summary counts: no
-// refinement stands among them.
+// refinement stands among them. A refinement is mostly written as in the
+// spec, so the same id matches at once; only differing ids are resolved.
 int32_t find_refinement(const Cell* descs, int32_t count, uint32_t sym) {
     uint32_t r = symbol::resolve(sym);
-    for (int32_t i = static_cast<int32_t>(descs->w2); i < count; ++i)
-        if (cell::type(descs + i) == TYPE_REFINEMENT && symbol::resolve(descs[i].w2) == r) return i;
+    for (int32_t i = static_cast<int32_t>(descs->w2); i < count; ++i) {
+        if (cell::type(descs + i) != TYPE_REFINEMENT) continue;
+        uint32_t s = descs[i].w2;
+        if (s == sym || symbol::resolve(s) == r) return i;
+    }
     return -1;
 }
 

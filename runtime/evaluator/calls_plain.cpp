@@ -298,7 +298,9 @@ Cell* call_path(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, co
     for (const Cell* p = name_pos + 1; p < path_tail; ++p)
         if (cell::type(p) != TYPE_WORD) return nullptr;
     stack::push(&fn);  // kept alive while its list may be built
-    SeriesBuffer* lb = series::buffer_of(arg_list(&fn));
+    const Cell* more = more_of(&fn);
+    Cell body = more[0];  // a function's, read before the list may be built
+    SeriesBuffer* lb = series::buffer_of(arg_list(&fn, more));
     const Cell* descs = lb->head_cell();
     if (!(descs->w1 & PLAN_SIMPLE)) {
         --stack::top;
@@ -316,11 +318,20 @@ Cell* call_path(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, co
     int32_t refs[MAX_REFS];
     if (native) no_refinements(descs, refs); else push_rest(descs, lb->tail_cell());
     int32_t argc = static_cast<int32_t>(stack::top - base);
-    // The refinements in the order the path gives them, each followed by its arguments.
+    // The refinements in the order the path gives them, each followed by its
+    // arguments. They mostly come in the spec's order, written as there: the
+    // descriptor after the previous refinement's arguments is tried first
+    // (names in a spec are distinct, so an equal id is the only match).
+    int32_t guess = static_cast<int32_t>(descs->w2);
     for (const Cell* item = name_pos + 1; item < path_tail; ++item) {
-        Cell el = *item;
-        int32_t at = find_refinement(descs, count, el.w2);
-        if (at < 0) fire(ERR_SCRIPT, "no-refine", &name, &el);
+        uint32_t sym = item->w2;
+        int32_t at = guess < count && cell::type(descs + guess) == TYPE_REFINEMENT && descs[guess].w2 == sym
+                         ? guess
+                         : find_refinement(descs, count, sym);
+        if (at < 0) {
+            Cell el = *item;
+            fire(ERR_SCRIPT, "no-refine", &name, &el);
+        }
         uint32_t slot = descs[at].w3;
         if (native) {
             int32_t n = static_cast<int32_t>(slot) - 1;
@@ -331,8 +342,8 @@ Cell* call_path(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, co
             if (logic::get(flag)) fire(ERR_SCRIPT, "dup-refine", path);
             set_logic(flag, true);
         }
-        for (int32_t k = at + 1, j = 0; k < count; ++k, ++j) {
-            const Cell* d = descs + k;
+        for (guess = at + 1; guess < count; ++guess) {
+            const Cell* d = descs + guess;
             if (cell::type(d) != TYPE_TYPESET || kind_of(d) == ARG_RETURN) break;
             Cell* before = stack::top;
             if (kind_of(d) == ARG_EVAL && cursor < end && !tracing && push_simple(cursor)) {
@@ -340,20 +351,20 @@ Cell* call_path(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, co
                 const Cell* op = infix_follows(++cursor, end);
                 if (op) cursor = infix_from(cursor, end, code, before, true, op);
             } else {
-                cursor = fetch_arg_of(&fn, &name, code, cursor, end, kind_of(d), spec_position(descs, k));
+                cursor = fetch_arg_of(&fn, &name, code, cursor, end, kind_of(d), spec_position(descs, guess));
             }
             if (pending) return cursor;
             const Cell* v = stack::top_cell();
-            if (!typeset::contains(d, cell::type(v))) expect_arg(&name, &fn, v, spec_position(descs, k));
+            if (!typeset::contains(d, cell::type(v))) expect_arg(&name, &fn, v, spec_position(descs, guess));
             if (native) {
                 ++argc;
             } else {
-                base[slot + 1 + j] = *v;
+                base[slot + guess - at] = *v;  // the refinement's flag, then its arguments
                 stack::top = before;
             }
         }
     }
-    if (native) call_native(&fn, refs); else run_function(&fn, &name);
+    if (native) call_native(&fn, refs); else run_function(&fn, &name, &body);
     if (pending) return cursor;
     finish(true);
     return cursor;
