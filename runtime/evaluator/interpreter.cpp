@@ -454,31 +454,39 @@ Cell* infix_call(const Cell* fn, const Cell* name, Cell* cursor, Cell* end, cons
                  int kind) {
     Cell* right = left + 1;
     stack::top = right;
+    // The right operand's word is read once, whether its value is taken or called.
+    uint32_t t = cell::type(cursor);
+    bool literal = is_literal(t);
+    const Cell* v = literal ? cursor : t == TYPE_WORD ? bound_value(cursor) : nullptr;
     // (A full stack takes the marked way, so its overflow names the operator.)
-    if (right < stack::args_end && push_simple(cursor)) {
+    if (right < stack::args_end && (literal || (v && is_plain_value(cell::type(v))))) {
+        stack::push(v);
         ++cursor;
         if (both_integers(left)) {
             // Nothing here can fail or call out: the frame is not needed.
-            combine_integers(kind, fn->w1, left, cell::get_int(right));
+            combine_integers(kind, left, cell::get_int(right));
             if (sub) stack::top = right; else stack::set_last_keep(left);
             return cursor;
         }
         mark_operator(name, left, right + 1);
     } else {
+        bool call = v && is_callable(cell::type(v));  // a literal never is
         mark_operator(name, left, right);
         // Each argument is checked as it is fetched: a left operand of the
         // wrong type fails before the right one is evaluated.
-        if (cell::type(left) != TYPE_INTEGER) check_operands(fn, name, 1);
-        Cell* after = call_word(cursor, end, code, true);
-        if (!after) {
-            after = is_nested(cell::type(cursor)) ? eval_nested(cursor, end, code, true)
-                                                  : eval_expression(cursor, end, code, true, true, false);
+        if (cell::type(left) != TYPE_INTEGER) {
+            check_operands(fn, name, 1);
+            // Checking may build the operator's list, which may move the
+            // values the word was read from.
+            if (call) v = bound_value(cursor);
         }
-        cursor = after;
+        if (call) cursor = call_named(cursor, v, end, code, true);
+        else if (is_nested(t)) cursor = eval_nested(cursor, end, code, true);
+        else cursor = eval_expression(cursor, end, code, true, true, false);
         if (pending) return cursor;
     }
     if (both_integers(left)) {
-        combine_integers(kind, fn->w1, left, cell::get_int(right));
+        combine_integers(kind, left, cell::get_int(right));
     } else {
         check_operands(fn, name);
         int32_t refs[1] = {-1};

@@ -14,19 +14,22 @@ namespace zel::interpreter {
 // null (no error is raised here).
 inline Cell* bound_value(const Cell* w) {
     Node ctx = w->w1;
-    uint32_t idx = w->w3;
     // Most words read are global: their values are found without a lookup.
-    if (context::reads_global_slot(ctx)) return context::global_slot(idx);
-    if (!ctx || idx == 0xFFFFFFFFu) return nullptr;
+    if (context::reads_global_slot(ctx)) return context::global_slot(w->w3);
+    if (!ctx) return nullptr;
     const Cell* cc = node_table[ctx]->head_cell();
     uint32_t values = cc->w2;
-    if (!values) return nullptr;
+    uint64_t idx = w->w3;
     if (cc->header & FLAG_STACK_VALUES) {
-        Cell* slot = stack::values_at(values) + idx;
+        // `values` is the first value's index + 1, 0 while no call runs: the
+        // index then wraps to 2^32 - 1, past any stack, as does an unbound
+        // word's index (2^32 - 1). One bound test covers the three cases.
+        Cell* slot = stack::bottom + (uint64_t{values - 1u} + idx);
         return slot < stack::top ? slot : nullptr;
     }
+    if (!values) return nullptr;
     SeriesBuffer* b = node_table[values];
-    return uint64_t{idx} * sizeof(Cell) < b->tail - b->head ? b->head_cell() + idx : nullptr;
+    return idx * sizeof(Cell) < b->tail - b->head ? b->head_cell() + idx : nullptr;
 }
 
 // The value cell of a word; the general lookup (with its errors) when the
@@ -99,41 +102,58 @@ inline bool is_plain_value(uint32_t t) { return t >= 64 || !((NOT_PLAIN_TYPES >>
 }
 
 // Operators whose two integer operands are combined in place, without a
-// call: add, subtract, multiply and the comparisons. FAST_NONE for any other
-// function (`fn` is the operator's function, its type restored).
-enum FastOp { FAST_NONE, FAST_ADD, FAST_SUB, FAST_MUL, FAST_COMPARE };
+// call: add, subtract, multiply and the comparisons, each with its own code
+// so that one switch combines them. FAST_NONE for any other function.
+enum FastOp {
+    FAST_NONE,
+    FAST_ADD,
+    FAST_SUB,
+    FAST_MUL,
+    // The comparison natives, in the order of their slots.
+    FAST_EQUAL,
+    FAST_NOT_EQUAL,
+    FAST_STRICT_EQUAL,
+    FAST_LESSER,
+    FAST_GREATER,
+    FAST_LESSER_EQUAL,
+    FAST_GREATER_EQUAL,
+};
+static_assert(natives::NATIVE_GREATER_EQUAL - natives::NATIVE_EQUAL == FAST_GREATER_EQUAL - FAST_EQUAL,
+              "a comparison's code follows its native's slot");
+// The fast code of an operator's function: `fn_type` its type (restored),
+// `slot` its native or action slot.
 inline int fast_op_kind(uint32_t fn_type, uint32_t slot) {
-    if (fn_type == TYPE_ACTION) {
-        switch (slot) {
-            case ACT_ADD: return FAST_ADD;
-            case ACT_SUBTRACT: return FAST_SUB;
-            case ACT_MULTIPLY: return FAST_MUL;
-            default: return FAST_NONE;
-        }
+    if (fn_type == TYPE_NATIVE) {
+        uint32_t k = slot - natives::NATIVE_EQUAL;
+        return k <= FAST_GREATER_EQUAL - FAST_EQUAL ? FAST_EQUAL + static_cast<int>(k) : FAST_NONE;
     }
-    if (fn_type == TYPE_NATIVE && slot >= natives::NATIVE_EQUAL && slot <= natives::NATIVE_GREATER_EQUAL)
-        return FAST_COMPARE;
-    return FAST_NONE;
+    if (fn_type != TYPE_ACTION) return FAST_NONE;
+    switch (slot) {
+        case ACT_ADD: return FAST_ADD;
+        case ACT_SUBTRACT: return FAST_SUB;
+        case ACT_MULTIPLY: return FAST_MUL;
+        default: return FAST_NONE;
+    }
 }
+// The same for an op! value, whose function's type is in header bits 16-23.
+inline int fast_op_kind(const Cell* op) { return fast_op_kind((op->header >> 16) & 0xFF, op->w1); }
 
-// Combines two integers into `left` by the operator kind; `slot` names the
-// comparison. The result of an overflow is the exact value as a float!.
-inline void combine_integers(int kind, uint32_t slot, Cell* left, int32_t b32) {
-    int64_t a = cell::get_int(left), b = b32;
-    if (kind == FAST_COMPARE) {
-        bool r;
-        switch (slot - natives::NATIVE_EQUAL) {
-            case 0: case 2: r = a == b; break;  // equal?, strict-equal?
-            case 1: r = a != b; break;
-            case 3: r = a < b; break;
-            case 4: r = a > b; break;
-            case 5: r = a <= b; break;
-            default: r = a >= b; break;
-        }
-        set_logic(left, r);
-        return;
+// Combines two integers into `left` by the operator's fast code. The result
+// of an overflow is the exact value as a float!.
+inline void combine_integers(int kind, Cell* left, int32_t b32) {
+    int64_t a = cell::get_int(left), b = b32, v;
+    switch (kind) {
+        case FAST_ADD: v = a + b; break;
+        case FAST_SUB: v = a - b; break;
+        case FAST_MUL: v = a * b; break;
+        case FAST_EQUAL:
+        case FAST_STRICT_EQUAL: set_logic(left, a == b); return;
+        case FAST_NOT_EQUAL: set_logic(left, a != b); return;
+        case FAST_LESSER: set_logic(left, a < b); return;
+        case FAST_GREATER: set_logic(left, a > b); return;
+        case FAST_LESSER_EQUAL: set_logic(left, a <= b); return;
+        default: set_logic(left, a >= b); return;
     }
-    int64_t v = kind == FAST_ADD ? a + b : kind == FAST_SUB ? a - b : a * b;
     if (v >= INT32_MIN && v <= INT32_MAX) set_integer(left, static_cast<int32_t>(v));
     else set_float(left, static_cast<double>(v));
 }
@@ -154,9 +174,9 @@ inline void combine_integers(int kind, uint32_t slot, Cell* left, int32_t b32) {
         rt = cell::type(r);
     }
     if (rt != TYPE_INTEGER) return nullptr;
-    int kind = fast_op_kind((op->header >> 16) & 0xFF, op->w1);
+    int kind = fast_op_kind(op);
     if (!kind) return nullptr;
-    combine_integers(kind, op->w1, left, cell::get_int(r));
+    combine_integers(kind, left, cell::get_int(r));
     return rc + 1;
 }
 
@@ -181,8 +201,8 @@ inline void combine_integers(int kind, uint32_t slot, Cell* left, int32_t b32) {
     Cell* start = stack::top;
     Cell w = *cursor;
     w.header &= ~FLAG_NEW_LINE;
-    Cell fn = *fn_value;
-    cursor = call_plain(&fn, cursor + 1, end, code, true, &w);
+    // call_plain copies the callable before anything can move it.
+    cursor = call_plain(fn_value, cursor + 1, end, code, true, &w);
     if (pending || prefix) return cursor;
     if (const Cell* op = infix_follows(cursor, end)) cursor = infix_from(cursor, end, code, start, true, op);
     return cursor;

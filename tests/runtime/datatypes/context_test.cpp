@@ -104,6 +104,7 @@ TEST_F(ContextTest, FunctionContextWithoutARunningCall) {
     Cell v = test::text::integer(7);
     EXPECT_EQ(test::raised_id([&] { context::get(&w); }), "not-in-context");
     EXPECT_EQ(test::raised_id([&] { context::set_in(&w, &v, fctx, false); }), "not-defined");
+    EXPECT_EQ(interpreter::bound_value(&w), nullptr);
 
     // During a call the argument is read from the stack.
     Cell name = word("ctx-fn");
@@ -111,13 +112,19 @@ TEST_F(ContextTest, FunctionContextWithoutARunningCall) {
     stack::push(&v);
     stack::mark_func_body(&name, fctx);
     EXPECT_EQ(cell::get_int(context::get(&w)), 7);
+    EXPECT_EQ(interpreter::bound_value(&w), context::get(&w));
+    Cell unbound = w;  // bound to the context, at no index
+    unbound.w3 = 0xFFFFFFFFu;
+    EXPECT_EQ(interpreter::bound_value(&unbound), nullptr);
     stack::unwind_restore();
     stack::unwind_restore();
     // After it returned: an error, not a read of dead stack cells.
     EXPECT_EQ(test::raised_id([&] { context::get(&w); }), "not-in-context");
+    EXPECT_EQ(interpreter::bound_value(&w), nullptr);
     // A stale values reference above the stack top is refused the same way.
     context::context_cell(fctx)->w2 = stack::values_ref(stack::top + 3);
     EXPECT_EQ(test::raised_id([&] { context::get(&w); }), "not-in-context");
+    EXPECT_EQ(interpreter::bound_value(&w), nullptr);
     context::context_cell(fctx)->w2 = 0;
 }
 
