@@ -35,6 +35,10 @@ void init();
 }
 
 namespace zel::op {
+// Header flag of an op! whose source is a native or an action with both
+// arguments accepting integer!: only such an operator may combine two
+// integers in place, without calling its source and checking its spec.
+constexpr uint32_t FLAG_INTEGER_OPERANDS = 1u << 24;
 // Whether a spec suits an operator: exactly two arguments, the first a plain word.
 bool valid_spec(Node spec);
 Cell* make(Cell* proto, Cell* spec, uint32_t type);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <iterator>
+#include <optional>
 #include "runtime/actions.h"
 #include "runtime/actions_stack.h"
 #include "runtime/cells.h"
@@ -27,6 +28,18 @@ namespace zel::interpreter {
 
 namespace {
 
+// Whether a native on the slot of if, unless or either has their usual
+// spec: a condition and one branch (two for either) taking block!, no more
+// leading arguments; `args` are its leading argument descriptors.
+bool control_shape(const Cell* fn, const Cell* args, uint32_t count) {
+    if (cell::type(fn) != TYPE_NATIVE || fn->w1 < natives::NATIVE_IF || fn->w1 > natives::NATIVE_EITHER) return false;
+    uint32_t branches = fn->w1 == natives::NATIVE_EITHER ? 2 : 1;
+    if (count != branches + 1) return false;
+    for (uint32_t k = 1; k <= branches; ++k)
+        if (!typeset::contains(args + k, TYPE_BLOCK)) return false;
+    return true;
+}
+
 void summarise(const Cell* fn, Node list) {
     SeriesBuffer* lb = series::buffer_of(list);
     Cell* d = lb->head_cell();
@@ -47,7 +60,9 @@ void summarise(const Cell* fn, Node list) {
     if (is_native_like(cell::type(fn)) && n > 1 && cell::type(d + n - 1) == TYPE_INTEGER)
         refinements = static_cast<uint32_t>(cell::get_int(d + n - 1));
     if (refinements > MAX_REFS) simple = false;
-    cell::set(d, TYPE_NONE, (first & 0xFF) | (count & 0xFF) << 8 | (simple ? PLAN_SIMPLE : 0), i, refinements);
+    uint32_t control = control_shape(fn, d + first, count) ? PLAN_CONTROL : 0;
+    cell::set(d, TYPE_NONE, (first & 0xFF) | (count & 0xFF) << 8 | (simple ? PLAN_SIMPLE : 0) | control, i,
+              refinements);
 }
 
 }  // namespace
@@ -177,7 +192,7 @@ void exec_routine(const Cell* r) {
 // PLAIN is the common call, with no path and no apply mode, compiled apart.
 template <bool PLAIN>
 Cell* eval_arguments(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, const Cell* path,
-                     const Cell* name_pos, const Cell* name, bool infix, int mode) {
+                     const Cell* name_pos, const Cell* path_tail, const Cell* name, bool infix, int mode) {
     if constexpr (PLAIN) {
         path = nullptr;
         mode = 0;
@@ -289,7 +304,6 @@ fetched:
     bool block_refs = !path && (mode & MODE_REFINEMENTS);
     if (path || block_refs) {
         const Cell* item = path ? name_pos + 1 : nullptr;
-        const Cell* path_tail = path ? block::rs_tail(path) : nullptr;
         bool has_refinements = false;
         for (int32_t k = 0; k < count; ++k)
             if (cell::type(descs + k) == TYPE_REFINEMENT) has_refinements = true;
@@ -388,14 +402,15 @@ fetched:
 
 // Fetches a call's arguments the way its path, apply mode and tracing ask.
 inline Cell* fetch_args(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, const Cell* path,
-                        const Cell* name_pos, const Cell* name, bool infix, int mode) {
-    if (path || mode) return eval_arguments<false>(fn, cursor, end, code, path, name_pos, name, infix, mode);
-    if (tracing) return eval_arguments<true>(fn, cursor, end, code, nullptr, nullptr, name, infix, 0);
+                        const Cell* name_pos, const Cell* path_tail, const Cell* name, bool infix, int mode) {
+    if (path || mode)
+        return eval_arguments<false>(fn, cursor, end, code, path, name_pos, path_tail, name, infix, mode);
+    if (tracing) return eval_arguments<true>(fn, cursor, end, code, nullptr, nullptr, nullptr, name, infix, 0);
     return fetch_plain(fn, cursor, end, code, name, infix);
 }
 
 Cell* eval_arguments_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, const Cell* name, bool infix) {
-    return eval_arguments<true>(fn, cursor, end, code, nullptr, nullptr, name, infix, 0);
+    return eval_arguments<true>(fn, cursor, end, code, nullptr, nullptr, nullptr, name, infix, 0);
 }
 
 Cell* eval_code(const Cell* value_in, Cell* cursor, Cell* end, const Cell* code, bool sub, const Cell* path,
@@ -407,27 +422,37 @@ Cell* eval_code(const Cell* value_in, Cell* cursor, Cell* end, const Cell* code,
     if (!n && !path && cursor && code && cursor > block::rs_head(const_cast<Cell*>(code))) n = cursor - 1;
     if (n && cell::type(n) == TYPE_WORD) name = *n; else name = words::_anon_tag;
     name.header &= ~FLAG_NEW_LINE;
+    // The path's refinements are walked as the path stands now, up to its
+    // present tail, even if the code run meanwhile (tracer, arguments)
+    // changes it: the pin keeps this form alive and in place.
+    const Cell* path_tail = nullptr;
+    std::optional<Pin> pin_path;
+    if (path) {
+        SeriesBuffer* path_buf = series::buffer_of(path);
+        path_tail = path_buf->tail_cell();
+        pin_path.emplace(path_buf);
+    }
     if (tracing) trace::event(trace::EV_OPEN, code, cursor, nullptr, &name);
     if (!infix) stack::push(&value);
     switch (cell::type(&value)) {
         case TYPE_NATIVE:
         case TYPE_ACTION:
             stack::mark_interp_native(&name);
-            cursor = fetch_args(&value, cursor, end, code, path, name_pos, &name, infix, mode);
+            cursor = fetch_args(&value, cursor, end, code, path, name_pos, path_tail, &name, infix, mode);
             if (pending) return cursor;
             break;
         case TYPE_ROUTINE: {
             // Arguments are fetched like a function's, then the registered
             // systems code runs on them.
             stack::mark_interp_native(&name);
-            cursor = fetch_args(&value, cursor, end, code, path, name_pos, &name, infix, mode);
+            cursor = fetch_args(&value, cursor, end, code, path, name_pos, path_tail, &name, infix, mode);
             if (pending) return cursor;
             exec_routine(&value);
             break;
         }
         case TYPE_FUNCTION: {
             stack::mark_interp_func(&name, value.w1);
-            cursor = fetch_args(&value, cursor, end, code, path, name_pos, &name, infix, mode);
+            cursor = fetch_args(&value, cursor, end, code, path, name_pos, path_tail, &name, infix, mode);
             if (pending) return cursor;
             call_function(&value, value.w1, &name, 0);
             if (pending) return cursor;

@@ -34,6 +34,10 @@ inline bool is_native_like(uint32_t t) { return t == TYPE_NATIVE || t == TYPE_AC
 //   w2: index of the first descriptor after them
 //   w3: a native's refinement count
 constexpr uint32_t PLAN_SIMPLE = 1u << 16;
+//       bit 17 for if, unless and either: the spec has the usual shape (a
+//       condition, then one or two branches that accept block!, nothing
+//       more), so literal blocks after the condition are its branches
+constexpr uint32_t PLAN_CONTROL = 1u << 17;
 inline uint32_t plan_first(const Cell* s) { return s->w1 & 0xFF; }
 inline uint32_t plan_count(const Cell* s) { return (s->w1 >> 8) & 0xFF; }
 

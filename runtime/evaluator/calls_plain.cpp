@@ -121,7 +121,7 @@ template <int BRANCHES>
 [[gnu::always_inline]] inline Cell* run_control(const Cell* fn, const Cell* descs, Cell* cursor, Cell* end,
                                                 const Cell* code, const Cell* name) {
     const Cell* first = descs + plan_first(descs);
-    if (cursor >= end || plan_count(descs) == 0) return finish_control(fn, descs, 0, cursor, end, code, name);
+    if (cursor >= end || !(descs->w1 & PLAN_CONTROL)) return finish_control(fn, descs, 0, cursor, end, code, name);
     cursor = fetch_leading(fn, first, first, first + 1, cursor, end, code, name, false);
     if (pending) return cursor;
     Cell* after = cursor + BRANCHES;

@@ -12,18 +12,29 @@
 
 namespace zel::interpreter {
 
+namespace {
+// Cells of a path from its index on; 0 or less when the index is at or past its tail.
+inline int64_t path_length(const Cell* path) {
+    const SeriesBuffer* buf = series::buffer_of(path);
+    return static_cast<int64_t>((buf->tail - buf->head) / sizeof(Cell)) - static_cast<int64_t>(path->w1);
+}
+}  // namespace
+
 Cell* eval_path(const Cell* path_in, Cell* cursor, Cell* end, const Cell* code, bool set, bool get, bool sub,
                 bool case_) {
     Cell path = *path_in;
     collector::Root keep_path(&path);
+    if (path_length(&path) <= 0) fire(ERR_SCRIPT, "empty-path");
+    // The tracer runs before the path is read: it may change the path.
+    if (tracing) {
+        trace::event(trace::EV_ENTER, &path, block::rs_head(&path), nullptr, nullptr);
+        if (path_length(&path) <= 0) fire(ERR_SCRIPT, "empty-path");
+    }
     SeriesBuffer* buf = series::buffer_of(&path);
     Pin pin(buf);
-    int32_t len = static_cast<int32_t>(static_cast<int64_t>((buf->tail - buf->head) / sizeof(Cell)) -
-                                       static_cast<int32_t>(path.w1));
-    if (len <= 0) fire(ERR_SCRIPT, "empty-path");
+    int32_t len = static_cast<int32_t>(path_length(&path));
     // The index is within the series here, so the first item needs no clamping.
     const Cell* items = buf->head_cell() + path.w1;
-    if (tracing) trace::event(trace::EV_ENTER, &path, items, nullptr, nullptr);
     Cell head = *items;
     if (cell::type(&head) != TYPE_WORD) fire(ERR_SCRIPT, "word-first", &path);
     Cell* saved_top = stack::top;

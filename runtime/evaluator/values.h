@@ -5,6 +5,7 @@
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/evaluator/natives.h"
 #include "runtime/datatypes/context.h"
+#include "runtime/datatypes/native.h"
 #include "runtime/memory.h"
 #include "runtime/stack.h"
 
@@ -135,8 +136,12 @@ inline int fast_op_kind(uint32_t fn_type, uint32_t slot) {
         default: return FAST_NONE;
     }
 }
-// The same for an op! value, whose function's type is in header bits 16-23.
-inline int fast_op_kind(const Cell* op) { return fast_op_kind((op->header >> 16) & 0xFF, op->w1); }
+// The same for an op! value, whose function's type is in header bits 16-23:
+// none unless its source's spec takes integers for both operands.
+inline int fast_op_kind(const Cell* op) {
+    if (!(op->header & op::FLAG_INTEGER_OPERANDS)) return FAST_NONE;
+    return fast_op_kind((op->header >> 16) & 0xFF, op->w1);
+}
 
 // Combines two integers into `left` by the operator's fast code. The result
 // of an overflow is the exact value as a float!.
