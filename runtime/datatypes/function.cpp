@@ -14,6 +14,7 @@
 #include "runtime/datatypes/word.h"
 #include "runtime/collector.h"
 #include "runtime/errors.h"
+#include "runtime/evaluator/interpreter.h"
 #include "runtime/memory.h"
 #include "runtime/stack.h"
 #include "runtime/words.h"
@@ -147,6 +148,7 @@ Node make_context(const Cell* spec_in, const Cell* body_in, Node ctx, uint32_t f
     } else {
         set_none(series::buffer_of(&more)->head_cell());
     }
+    interpreter::build_arg_list(&fn);
     stack::push(&fn);
     return ctx;
 }

@@ -12,6 +12,7 @@
 #include "runtime/datatypes/symbol.h"
 #include "runtime/collector.h"
 #include "runtime/errors.h"
+#include "runtime/evaluator/interpreter.h"
 #include "runtime/evaluator/natives.h"
 #include "runtime/memory.h"
 #include "runtime/stack.h"
@@ -48,6 +49,7 @@ Cell* make_value(Cell* out, const Cell* spec, int32_t slot, uint32_t type) {
     set_none(series::alloc_tail_cell(more.w2));
     cell::set(out, type, static_cast<uint32_t>(slot), s.w2, more.w2);
     *context::owner_cell(ctx) = *out;
+    interpreter::build_arg_list(out);
     return out;
 }
 

@@ -41,8 +41,6 @@ constexpr uint32_t PLAN_CONTROL = 1u << 17;
 inline uint32_t plan_first(const Cell* s) { return s->w1 & 0xFF; }
 inline uint32_t plan_count(const Cell* s) { return (s->w1 >> 8) & 0xFF; }
 
-// Builds, summarises and keeps a callable's argument descriptor list.
-Node build_arg_list(const Cell* fn);
 // A callable's more block: a function's body, then the descriptor list once
 // built.
 inline const Cell* more_of(const Cell* fn) { return series::buffer_of(fn->w3)->head_cell(); }

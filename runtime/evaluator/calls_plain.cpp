@@ -324,6 +324,12 @@ Cell* call_path(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, co
     // (names in a spec are distinct, so an equal id is the only match).
     int32_t guess = static_cast<int32_t>(descs->w2);
     for (const Cell* item = name_pos + 1; item < path_tail; ++item) {
+        // The arguments' code may have changed the path's items since they
+        // were checked.
+        if (cell::type(item) != TYPE_WORD) {
+            Cell el = *item;
+            fire(ERR_SCRIPT, "bad-refine", &el);
+        }
         uint32_t sym = item->w2;
         int32_t at = guess < count && cell::type(descs + guess) == TYPE_REFINEMENT && descs[guess].w2 == sym
                          ? guess

@@ -98,9 +98,11 @@ inline Cell* simple_operand(const Cell* value, Cell* next, Cell* end, const Cell
 // Evaluates the expression after the set-word at `cursor` and assigns its
 // value (untraced); the value is left pushed. Returns the cursor after it.
 [[gnu::always_inline]] inline Cell* assign(Cell* cursor, Cell* end, const Cell* code) {
-    const Cell* target = cursor++;
+    // The set-word is taken before its value is evaluated: that code may
+    // change the cell.
+    Cell sw = *cursor++;
     Cell* slot = stack::top;
-    if (cursor >= end) need_value(target);
+    if (cursor >= end) need_value(&sw);
     if (push_simple(cursor)) {
         if (const Cell* op = infix_follows(++cursor, end)) cursor = infix_from(cursor, end, code, slot, true, op);
     } else {
@@ -110,8 +112,7 @@ inline Cell* simple_operand(const Cell* value, Cell* next, Cell* end, const Cell
     if (pending) return cursor;
     Cell v = *slot;
     stack::top = slot;
-    if (cell::type(&v) == TYPE_UNSET) need_value(target);
-    Cell sw = *target;
+    if (cell::type(&v) == TYPE_UNSET) need_value(&sw);
     set_word(&sw, &v);
     stack::push(&v);
     return cursor;

@@ -70,6 +70,12 @@ Cell* call_path(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, const
 Cell* eval_path(const Cell* path, Cell* cursor, Cell* end, const Cell* code, bool set, bool get, bool sub,
                 bool case_);
 
+// Builds, summarises and keeps a callable's argument descriptor list (in
+// cell 1 of its more block). Callables are given theirs when they are made:
+// the list must describe the frame their context was made for, whatever
+// later happens to the spec block they share.
+Node build_arg_list(const Cell* fn);
+
 // Checks the first `count` operands at the arguments base against an
 // operator's argument types (expect-arg on a miss).
 void check_operands(const Cell* fn, const Cell* name, int count = 2);

@@ -74,6 +74,8 @@ void set_(const int32_t* refs) {
         *stack::arguments = value;
         Cell* cursor = &target;
         interpreter::eval_path(cursor, cursor + 1, cursor + 1, nullptr, true, any, false, ref(refs, 1));
+        // An exit out of a paren in the path has unwound this frame already.
+        if (interpreter::pending) return;
         result(&value);
         return;
     }
@@ -317,8 +319,11 @@ void apply_(const int32_t* refs) {
     if (word::any_word_q(t) || series::any_path(t)) {
         Cell w = target;
         if (series::any_path(t)) {
+            // As when the path is evaluated: it must name a word first.
             path = target;
+            if (block::rs_head(&path) >= block::rs_tail(&path)) fire(ERR_SCRIPT, "empty-path");
             w = *block::rs_head(&path);
+            if (cell::type(&w) != TYPE_WORD) fire(ERR_SCRIPT, "word-first", &path);
         }
         name = w;
         name.header = TYPE_WORD;
