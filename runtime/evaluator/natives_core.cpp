@@ -6,7 +6,9 @@
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/function.h"
+#include "runtime/datatypes/money.h"
 #include "runtime/datatypes/symbol.h"
+#include "runtime/datatypes/tuple.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/evaluator/lexer.h"
 #include "runtime/evaluator/natives_list.h"
@@ -121,6 +123,13 @@ bool same(const Cell* a, const Cell* b) {
         case TYPE_NONE: case TYPE_UNSET: return true;
         case TYPE_FLOAT: case TYPE_PERCENT: case TYPE_PAIR: case TYPE_TIME: case TYPE_OP:
             return a->w2 == b->w2 && a->w3 == b->w3;
+        // Their header holds part of the value: a tuple's length (its bytes
+        // past the length are 0), a money amount's sign.
+        case TYPE_TUPLE:
+            return tuple::length_of(a) == tuple::length_of(b) && a->w1 == b->w1 && a->w2 == b->w2 && a->w3 == b->w3;
+        case TYPE_MONEY:
+            return (a->header & money::SIGN_FLAG) == (b->header & money::SIGN_FLAG) && a->w1 == b->w1 &&
+                   a->w2 == b->w2 && a->w3 == b->w3;
         default:
             if (series::any_block(t) || series::any_string(t) || t == TYPE_BINARY || t == TYPE_VECTOR ||
                 t == TYPE_IMAGE || t == TYPE_NATIVE || t == TYPE_ACTION || t == TYPE_POINT2D)

@@ -1,5 +1,6 @@
 // Evaluation of paths: selection through values, assignment at the end of
 // a set-path, and calls of the function a path names (its refinements after it).
+#include <cstring>
 #include "runtime/actions.h"
 #include "runtime/collector.h"
 #include "runtime/datatypes/block.h"
@@ -92,9 +93,13 @@ Cell* eval_path(const Cell* path_in, Cell* cursor, Cell* end, const Cell* code, 
             evt = (gt == TYPE_OBJECT && gparent.w3 != 0 && cell::type(&prev_item) == TYPE_WORD) ||
                   series::any_block(gt);
         }
+        Cell before = parent;
         Cell* result = actions::eval_path(&parent, &element, value, &path, &gparent, &prev_item, i - 1, case_, get,
                                           tail, evt);
         Cell next = *result;
+        // Setting a field of a value held in the cell itself (a time's hour)
+        // changes the parent in place: the head word's value is that cell.
+        if (value && i == 1 && std::memcmp(&before, &parent, sizeof(Cell)) != 0) *word_value(&head) = parent;
         if (!set && !get && is_callable(cell::type(&next))) {
             cursor = eval_code(&next, cursor, end, code, true, &path, block::rs_head(&path) + i, &parent, 0, false);
             if (pending) return cursor;
