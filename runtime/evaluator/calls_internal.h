@@ -103,8 +103,10 @@ inline void run_body(const Cell* fn, const Cell* body, const Cell* name) {
         context::context_cell(ctx)->w2 = saved;
         frame->header &= ~FRAME_BODY_FLAG;
     };
-    if (tracing) trace::event(trace::EV_PROLOG, body, nullptr, name, fn);
     try {
+        // The prolog's callback is covered too: whatever it throws, the
+        // context gets its values pointer back.
+        if (tracing) trace::event(trace::EV_PROLOG, body, nullptr, name, fn);
         eval_block(body, true);
     } catch (const Thrown& t) {
         if (t.code != THROWN_RETURN && t.code != THROWN_EXIT) {
@@ -113,7 +115,19 @@ inline void run_body(const Cell* fn, const Cell* body, const Cell* name) {
         }
         pending = t.code;
     }
-    if (tracing) trace::event(trace::EV_EPILOG, body, nullptr, name, fn);
+    if (tracing) {
+        // The epilog's callback runs with the exit in progress set aside,
+        // which then goes on.
+        uint32_t held = pending;
+        pending = 0;
+        try {
+            trace::event(trace::EV_EPILOG, body, nullptr, name, fn);
+        } catch (const Thrown&) {
+            restore();
+            throw;
+        }
+        pending = held;
+    }
     restore();
     if (pending == THROWN_RETURN || pending == THROWN_EXIT) pending = 0;
 }
