@@ -45,7 +45,9 @@ void check_words(const Cell* words_blk) {
 }
 
 // Sets the loop word (or each word of a block) from the series position;
-// values past the tail are none. Returns the number of values taken.
+// values past the tail are none. Returns the number of values taken: 0 when
+// the body has emptied the words block, which ends the loop. The body may
+// also have put other values in it, so its words are checked at each step.
 int64_t set_loop_words(Cell* s, const Cell* words_blk) {
     if (cell::type(words_blk) != TYPE_BLOCK) {
         Cell v;
@@ -56,6 +58,8 @@ int64_t set_loop_words(Cell* s, const Cell* words_blk) {
     }
     Cell wb = *words_blk;
     int32_t n = block::rs_length_q(&wb);
+    if (n <= 0) return 0;
+    check_words(&wb);
     int64_t left = remaining(s);
     for (int32_t i = 0; i < n; ++i) {
         Cell v;
@@ -80,6 +84,7 @@ void foreach_(const int32_t*) {
     set_unset(stack::arguments);
     while (remaining(&s) > 0) {
         int64_t step = set_loop_words(&s, &words_arg);
+        if (step == 0) break;
         s.w1 += static_cast<uint32_t>(step);
         stack::reset();
         Iteration it = run_body(&body);
@@ -135,6 +140,7 @@ void remove_each_(const int32_t*) {
     stack::mark_loop(&words::_body_tag);
     while (remaining(&s) > 0) {
         int64_t step = set_loop_words(&s, &words_arg);
+        if (step == 0) break;
         int64_t left = remaining(&s);
         if (step > left) step = left;
         stack::reset();
