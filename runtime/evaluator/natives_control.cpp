@@ -256,36 +256,45 @@ void do_(const int32_t* refs) {
     trace::end_run();
 }
 
+// do of a block (or of the block a string loads into); do/next evaluates
+// one expression and moves the position word on.
+void do_block(Cell* value, const int32_t* refs) {
+    if (block::rs_length_q(value) < 0) value->w1 = series::buffer_of(value)->length();
+    if (ref(refs, 2)) {
+        Cell pos_word = *arg(refs[2]);
+        int32_t index = interpreter::eval_next_index(value);
+        if (interpreter::pending) return;
+        Cell moved = *value;
+        moved.w1 = static_cast<uint32_t>(index);
+        Cell r = *stack::arguments;
+        word::set(&pos_word, &moved);
+        stack::set_last_keep(&r);
+        return;
+    }
+    run(value);
+}
+
 void do_value(const int32_t* refs) {
     Cell value = *arg(0);
     collector::Root keep(&value);
     switch (cell::type(&value)) {
         case TYPE_BLOCK:
         case TYPE_PAREN:
-        case TYPE_HASH: {
-            if (block::rs_length_q(&value) < 0) value.w1 = series::buffer_of(&value)->length();
-            if (ref(refs, 2)) {
-                // do/next: one expression, and the position word moves on.
-                Cell pos_word = *arg(refs[2]);
-                int32_t index = interpreter::eval_next_index(&value);
-                if (interpreter::pending) return;
-                Cell moved = value;
-                moved.w1 = static_cast<uint32_t>(index);
-                Cell r = *stack::arguments;
-                word::set(&pos_word, &moved);
-                stack::set_last_keep(&r);
-                return;
-            }
-            run(&value);
+        case TYPE_HASH:
+            do_block(&value, refs);
             return;
-        }
         case TYPE_STRING: {
             Cell blk;
             lexer::load_string(&blk, &value, -1, false, true, true, true, nullptr, nullptr, nullptr);
-            stack::push(&blk);
-            run(&blk);
+            collector::Root keep_blk(&blk);
+            do_block(&blk, refs);
             return;
         }
+        case TYPE_FILE:
+        case TYPE_URL:
+            // Scripts are run by the boot library's do-file, which is not
+            // there yet: refuse rather than hand the file back as a result.
+            fire(ERR_INTERNAL, "not-done");
         case TYPE_PATH: {
             Cell* cursor = &value;
             interpreter::eval_expression(cursor, cursor + 1, nullptr, false, false, false);
