@@ -89,7 +89,10 @@ bool run_file(const char* path) {
     char buf[65536];
     size_t n;
     while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+    // A directory opens but cannot be read: that is no script either.
+    bool failed = std::ferror(f) != 0;
     std::fclose(f);
+    if (failed) return false;
     run_source(reinterpret_cast<const uint8_t*>(text.data()), text.size());
     return true;
 }

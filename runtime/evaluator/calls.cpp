@@ -207,10 +207,9 @@ Cell* eval_arguments(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, 
     int32_t count = static_cast<int32_t>((lb->tail - lb->head) / sizeof(Cell));
     int32_t refs[MAX_REFS];
     int32_t nrefs = 0;
-    // A native's list ends with its refinement count; each starts absent
-    // (the whole fixed array is filled: cheaper than a loop to the count).
-    if (native && count > 0 && cell::type(descs + count - 1) == TYPE_INTEGER && cell::get_int(descs + count - 1) > 0)
-        std::fill(std::begin(refs), std::end(refs), -1);
+    // Every refinement starts absent: all the slots, since a native made with
+    // a spec of its own still reads those of its entry.
+    if (native) std::fill(std::begin(refs), std::end(refs), -1);
     Cell* base = stack::arguments;
     if (infix) ++stack::top;  // the left operand already sits in the frame's first cell
 

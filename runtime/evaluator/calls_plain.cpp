@@ -1,6 +1,7 @@
 // The common calls, untraced and with no apply mode: a callable named by a
 // word, or by a path of refinement words. Their arguments are fetched by the
 // summary of the callable's descriptor list.
+#include <algorithm>
 #include "runtime/actions_stack.h"
 #include "runtime/cells.h"
 #include "runtime/datatypes/block.h"
@@ -88,10 +89,10 @@ inline void push_rest(const Cell* descs, const Cell* tail) {
     }
 }
 
-// Every refinement of a native absent.
-inline void no_refinements(const Cell* descs, int32_t* refs) {
-    for (uint32_t i = 0; i < descs->w3; ++i) refs[i] = -1;
-}
+// Every refinement of a native absent. All the slots, not just those its
+// spec names: a native made with a spec of its own still reads those of its
+// entry.
+inline void no_refinements(int32_t* refs) { std::fill_n(refs, MAX_REFS, -1); }
 
 // Fetches a native's (or an action's) leading arguments from the one at
 // `from` (those before it are pushed already), then calls it.
@@ -100,7 +101,7 @@ inline void no_refinements(const Cell* descs, int32_t* refs) {
     cursor = fetch_fixed(fn, descs, cursor, end, code, name, infix, from);
     if (pending) return cursor;
     int32_t refs[MAX_REFS];
-    no_refinements(descs, refs);
+    no_refinements(refs);
     call_native(fn, refs);
     return cursor;
 }
@@ -316,7 +317,7 @@ Cell* call_path(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, co
     Cell* base = stack::arguments;
     int32_t count = static_cast<int32_t>((lb->tail - lb->head) / sizeof(Cell));  // cells: no division by the unit
     int32_t refs[MAX_REFS];
-    if (native) no_refinements(descs, refs); else push_rest(descs, lb->tail_cell());
+    if (native) no_refinements(refs); else push_rest(descs, lb->tail_cell());
     int32_t argc = static_cast<int32_t>(stack::top - base);
     // The refinements in the order the path gives them, each followed by its
     // arguments. They mostly come in the spec's order, written as there: the

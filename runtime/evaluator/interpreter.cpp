@@ -1,5 +1,6 @@
 // Evaluation of blocks and expressions.
 #include "runtime/evaluator/interpreter.h"
+#include <algorithm>
 #include "runtime/actions.h"
 #include "runtime/actions_stack.h"
 #include "runtime/evaluator/calls_internal.h"
@@ -490,7 +491,8 @@ Cell* infix_call(const Cell* fn, const Cell* name, Cell* cursor, Cell* end, cons
         combine_integers(kind, left, cell::get_int(right));
     } else {
         check_operands(fn, name);
-        int32_t refs[1] = {-1};
+        int32_t refs[MAX_REFS];
+        std::fill_n(refs, MAX_REFS, -1);  // the operator's source may read refinements
         call_native(fn, refs);
     }
     if (sub) stack::unwind(); else stack::unwind_last();

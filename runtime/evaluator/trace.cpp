@@ -133,17 +133,34 @@ bool start_run(const Cell* fn) {
     extra = function::count_locals(fn->w2, 0, false);
     interpreter::tracing = true;
     interpreter::trace_run = true;
-    event(EV_INIT, nullptr, nullptr, nullptr, nullptr);
+    try {
+        event(EV_INIT, nullptr, nullptr, nullptr, nullptr);
+    } catch (...) {
+        // A callback failing at init ends the run there: nothing stays traced.
+        end_run();
+        throw;
+    }
     return true;
 }
+
+namespace {
+void clear_run() {
+    set_none(callback_cell());
+    interpreter::tracing = false;
+    interpreter::trace_run = false;
+}
+}  // namespace
 
 void end_run() {
     uint32_t pending = interpreter::pending;
     interpreter::pending = 0;
-    event(EV_END, nullptr, nullptr, nullptr, nullptr);
-    set_none(callback_cell());
-    interpreter::tracing = false;
-    interpreter::trace_run = false;
+    try {
+        event(EV_END, nullptr, nullptr, nullptr, nullptr);
+    } catch (...) {
+        clear_run();
+        throw;
+    }
+    clear_run();
     interpreter::pending = pending;
 }
 

@@ -109,6 +109,13 @@ except subprocess.TimeoutExpired:
     p.kill()
     check("interrupt", False, "did not quit")
 
+# A script that cannot be read, missing or a directory, is an access error.
+with tempfile.TemporaryDirectory() as d:
+    for path in [os.path.join(d, "missing.zel"), d]:
+        r = subprocess.run([ZEL, path], capture_output=True, timeout=60, env=ENV)
+        check(f"unreadable script {path}", r.returncode == 1 and
+              r.stdout.decode() == f"*** Access Error: cannot open: {path}\n", repr((r.returncode, r.stdout, r.stderr)))
+
 # Ctrl-C stops a script's endless loop, whatever its body: the same quit.
 for body in ["forever []", "loop 2000000000 []", "while [true] []", "forever [1]", "forever [x: 1 + 1]"]:
     with tempfile.NamedTemporaryFile("w", suffix=".zel", delete=False) as f:
