@@ -93,7 +93,9 @@ bool run_file(const char* path) {
     bool failed = std::ferror(f) != 0;
     std::fclose(f);
     if (failed) return false;
-    run_source(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    // As wherever UTF-8 is loaded, a leading byte-order mark is no text.
+    size_t skip = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    run_source(reinterpret_cast<const uint8_t*>(text.data()) + skip, text.size() - skip);
     return true;
 }
 

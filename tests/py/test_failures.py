@@ -116,6 +116,13 @@ with tempfile.TemporaryDirectory() as d:
         check(f"unreadable script {path}", r.returncode == 1 and
               r.stdout.decode() == f"*** Access Error: cannot open: {path}\n", repr((r.returncode, r.stdout, r.stderr)))
 
+# A script saved with a UTF-8 byte-order mark runs as without it.
+with tempfile.NamedTemporaryFile("wb", suffix=".zel", delete=False) as f:
+    f.write(b"\xef\xbb\xbfZel []\nprint 1 + 2\n")
+r = subprocess.run([ZEL, f.name], capture_output=True, timeout=60, env=ENV)
+check("script with a byte-order mark", r.returncode == 0 and r.stdout == b"3\n", repr((r.returncode, r.stdout)))
+os.unlink(f.name)
+
 # Ctrl-C stops a script's endless loop, whatever its body: the same quit.
 for body in ["forever []", "loop 2000000000 []", "while [true] []", "forever [1]", "forever [x: 1 + 1]"]:
     with tempfile.NamedTemporaryFile("w", suffix=".zel", delete=False) as f:
