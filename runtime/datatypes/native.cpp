@@ -3,7 +3,6 @@
 #include <string>
 #include "runtime/actions.h"
 #include "runtime/actions_stack.h"
-#include "runtime/cells.h"
 #include "runtime/datatypes/row.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
@@ -150,24 +149,6 @@ void init() {
 
 namespace zel::op {
 
-namespace {
-// Whether the first two arguments of a callable's spec both accept integer!.
-bool integer_operands(const Cell* fn) {
-    Cell list;
-    set_series(&list, TYPE_BLOCK, function::build_arg_list(fn));
-    collector::Root keep(&list);
-    SeriesBuffer* b = series::buffer_of(&list);
-    int found = 0;
-    // Cell 0 is the list's summary; a return type is no argument.
-    for (const Cell* d = b->head_cell() + 1; d < b->tail_cell() && found < 2; ++d) {
-        if (cell::type(d) != TYPE_TYPESET || ((d->header >> 20) & 3) == 3) continue;
-        if (!typeset::contains(d, TYPE_INTEGER)) return false;
-        ++found;
-    }
-    return found == 2;
-}
-}  // namespace
-
 bool valid_spec(Node spec) {
     SeriesBuffer* b = series::buffer_of(spec);
     int args = 0;
@@ -206,7 +187,7 @@ Cell* make(Cell*, Cell* spec, uint32_t) {
     }
     if (!valid_spec(src.w2)) fire(ERR_SCRIPT, "bad-op-spec");
     if (t == TYPE_FUNCTION || t == TYPE_ROUTINE) series::buffer_of(src.w3)->head_cell()[3] = src;
-    bool integers = (t == TYPE_NATIVE || t == TYPE_ACTION) && integer_operands(&src);
+    bool integers = (t == TYPE_NATIVE || t == TYPE_ACTION) && interpreter::takes_integers(&src);
     Cell* result = stack::arguments;
     *result = src;
     result->header = TYPE_OP | t << 16 | (integers ? FLAG_INTEGER_OPERANDS : 0);

@@ -75,6 +75,13 @@ Node build_arg_list(const Cell* fn) {
     return list;
 }
 
+bool takes_integers(const Cell* fn) {
+    const Cell* descs = series::buffer_of(arg_list(fn))->head_cell();
+    const Cell* first = descs + plan_first(descs);
+    return plan_count(descs) >= 2 && typeset::contains(first, TYPE_INTEGER) &&
+           typeset::contains(first + 1, TYPE_INTEGER);
+}
+
 void expect_arg(const Cell* name, const Cell* fn, const Cell* value, int argn) {
     Cell type_cell, word;
     set_datatype(&type_cell, cell::type(value));
@@ -339,17 +346,7 @@ fetched:
             int32_t at = find_refinement(descs, count, el.w2);
             if (at < 0) fire(ERR_SCRIPT, "no-refine", name, &el);
             uint32_t slot_or_num = descs[at].w3;
-            if (native) {
-                int32_t n = static_cast<int32_t>(slot_or_num) - 1;
-                if (state) {
-                    if (refs[n] != -1) fire(ERR_SCRIPT, "dup-refine", path);
-                    refs[n] = argc;
-                }
-            } else {
-                Cell* flag = base + slot_or_num;
-                if (logic::get(flag)) fire(ERR_SCRIPT, "dup-refine", path);
-                set_logic(flag, state);
-            }
+            record_refinement(native, slot_or_num, state, refs, argc, base, path);
             // The refinement's own arguments follow its descriptor.
             int32_t j = 0;
             for (int32_t k = at + 1; k < count; ++k) {

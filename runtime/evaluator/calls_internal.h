@@ -5,6 +5,7 @@
 #include "runtime/actions_stack.h"
 #include "runtime/cell.h"
 #include "runtime/datatypes/context.h"
+#include "runtime/datatypes/logic.h"
 #include "runtime/errors.h"
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/evaluator/natives.h"
@@ -55,6 +56,23 @@ inline void call_native(const Cell* fn, const int32_t* refs) {
     natives::NativeFn entry = cell::type(fn) == TYPE_NATIVE ? natives::entry(fn->w1) : actions::stack_entry(fn->w1);
     if (!entry) fire(ERR_INTERNAL, "not-done");
     entry(refs);
+}
+// Records a refinement given in a path (or an apply block) whose
+// descriptor holds `slot`: a native's refinement number, taking the position
+// `argc` of its first argument when `state` is on; a function's flag slot
+// from `base`, taking `state`. Given twice, it is dup-refine (the path).
+inline void record_refinement(bool native, uint32_t slot, bool state, int32_t* refs, int32_t argc, Cell* base,
+                              const Cell* path) {
+    if (native) {
+        if (!state) return;
+        int32_t& r = refs[slot - 1];
+        if (r != -1) fire(ERR_SCRIPT, "dup-refine", path);
+        r = argc;
+    } else {
+        Cell* flag = base + slot;
+        if (logic::get(flag)) fire(ERR_SCRIPT, "dup-refine", path);
+        set_logic(flag, state);
+    }
 }
 // Raises expect-arg for the argument at spec position `argn` (from 1).
 [[noreturn]] void expect_arg(const Cell* name, const Cell* fn, const Cell* value, int argn);

@@ -6,7 +6,6 @@
 #include "runtime/cells.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/function.h"
-#include "runtime/datatypes/logic.h"
 #include "runtime/evaluator/calls_internal.h"
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/evaluator/natives.h"
@@ -194,11 +193,6 @@ inline void run_function(const Cell* fn, const Cell* name, const Cell* body) {
     if (fn->header & (function::FLAG_NO_TRACE | function::FLAG_TRACE)) call_function(fn, fn->w1, name, 0);
     else run_body(fn, body, name);
 }
-// The same, the body cell read here.
-inline void run_function(const Cell* fn, const Cell* name) {
-    Cell body = more_of(fn)[0];
-    run_function(fn, name, &body);
-}
 
 // Ends a call: its frame is unwound and its result replaces the callable
 // pushed below the frame (sub), or becomes the current result.
@@ -340,20 +334,12 @@ Cell* call_path(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, co
             fire(ERR_SCRIPT, "no-refine", &name, &el);
         }
         uint32_t slot = descs[at].w3;
-        if (native) {
-            int32_t n = static_cast<int32_t>(slot) - 1;
-            if (refs[n] != -1) fire(ERR_SCRIPT, "dup-refine", path);
-            refs[n] = argc;
-        } else {
-            Cell* flag = base + slot;
-            if (logic::get(flag)) fire(ERR_SCRIPT, "dup-refine", path);
-            set_logic(flag, true);
-        }
+        record_refinement(native, slot, true, refs, argc, base, path);
         for (guess = at + 1; guess < count; ++guess) {
             const Cell* d = descs + guess;
             if (cell::type(d) != TYPE_TYPESET || kind_of(d) == ARG_RETURN) break;
             Cell* before = stack::top;
-            if (kind_of(d) == ARG_EVAL && cursor < end && !tracing && push_simple(cursor)) {
+            if (kind_of(d) == ARG_EVAL && cursor < end && push_simple(cursor)) {
                 // A plain operand is taken in place, with the operators after it.
                 const Cell* op = infix_follows(++cursor, end);
                 if (op) cursor = infix_from(cursor, end, code, before, true, op);

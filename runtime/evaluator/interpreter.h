@@ -75,6 +75,9 @@ Cell* eval_path(const Cell* path, Cell* cursor, Cell* end, const Cell* code, boo
 // the list must describe the frame their context was made for, whatever
 // later happens to the spec block they share.
 Node build_arg_list(const Cell* fn);
+// Whether a callable's first two arguments both accept integer!: an
+// operator made from it may then combine two integers in place.
+bool takes_integers(const Cell* fn);
 
 // Checks the first `count` operands at the arguments base against an
 // operator's argument types (expect-arg on a miss).
