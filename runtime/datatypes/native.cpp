@@ -52,6 +52,19 @@ Cell* make_value(Cell* out, const Cell* spec, int32_t slot, uint32_t type) {
     return out;
 }
 
+namespace {
+// The refinements of a spec, /local and what follows it aside.
+int refinement_count(const Cell* spec) {
+    int n = 0;
+    for (const Cell* p = block::rs_head(const_cast<Cell*>(spec)); p < block::rs_tail(spec); ++p) {
+        if (cell::type(p) != TYPE_REFINEMENT) continue;
+        if (same(p->w2, words::_local_ref.w2)) break;
+        ++n;
+    }
+    return n;
+}
+}  // namespace
+
 Node spec_context(const Cell* value) { return series::buffer_of(value->w3)->head_cell()->w3; }
 
 Cell* make(Cell*, Cell* spec, uint32_t type) {
@@ -65,6 +78,8 @@ Cell* make(Cell*, Cell* spec, uint32_t type) {
     // A slot without an entry would be called through nothing.
     if (!has_entry(type, slot)) fire(ERR_SCRIPT, "bad-make-arg", &dt, &arg);
     Cell s = h[0];
+    // Nor may a spec name more refinements than a call can hand over.
+    if (refinement_count(&s) > natives::MAX_REFINEMENTS) fire(ERR_SCRIPT, "bad-make-arg", &dt, &arg);
     Cell* out = stack::push_new();
     set_unset(out);
     make_value(out, &s, slot, type);

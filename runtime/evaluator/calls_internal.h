@@ -20,7 +20,7 @@ constexpr uint32_t KIND_SHIFT = 20;
 enum ArgKind : uint32_t { ARG_EVAL = 0, ARG_GET = 1, ARG_QUOTE = 2, ARG_RETURN = 3 };
 inline uint32_t kind_of(const Cell* d) { return (d->header >> KIND_SHIFT) & 3; }
 // At most this many refinements per native or action.
-constexpr int MAX_REFS = 32;
+constexpr int MAX_REFS = natives::MAX_REFINEMENTS;
 // Modes of `apply`: every argument in order with refinements as logic values
 // (/all); refinements from the path only; one value per argument (/safer).
 enum Mode { MODE_ALL = 1, MODE_REFINEMENTS = 2, MODE_SAFER = 4 };

@@ -18,6 +18,8 @@ using NativeFn = void (*)(const int32_t* refs);
 
 constexpr int TABLE_SIZE = 120;
 constexpr int NATIVE_COUNT = 107;
+// A call hands a native or an action at most this many refinements.
+constexpr int MAX_REFINEMENTS = 32;
 // Positions the interpreter knows: if, unless and either; the comparison
 // natives, equal? to greater-or-equal?.
 constexpr uint32_t NATIVE_IF = 1;
