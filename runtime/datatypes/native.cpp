@@ -13,6 +13,7 @@
 #include "runtime/errors.h"
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/evaluator/natives.h"
+#include "runtime/evaluator/values.h"
 #include "runtime/memory.h"
 #include "runtime/stack.h"
 #include "runtime/words.h"
@@ -203,9 +204,10 @@ Cell* make(Cell*, Cell* spec, uint32_t) {
     if (!valid_spec(src.w2)) fire(ERR_SCRIPT, "bad-op-spec");
     if (t == TYPE_FUNCTION || t == TYPE_ROUTINE) series::buffer_of(src.w3)->head_cell()[3] = src;
     bool integers = (t == TYPE_NATIVE || t == TYPE_ACTION) && interpreter::takes_integers(&src);
+    uint32_t fast = integers ? static_cast<uint32_t>(interpreter::fast_op_kind(t, src.w1)) : 0;
     Cell* result = stack::arguments;
     *result = src;
-    result->header = TYPE_OP | t << 16 | (integers ? FLAG_INTEGER_OPERANDS : 0);
+    result->header = TYPE_OP | t << 16 | (integers ? FLAG_INTEGER_OPERANDS : 0) | fast << FAST_SHIFT;
     return result;
 }
 

@@ -39,6 +39,10 @@ namespace zel::op {
 // arguments accepting integer!: only such an operator may combine two
 // integers in place, without calling its source and checking its spec.
 constexpr uint32_t FLAG_INTEGER_OPERANDS = 1u << 24;
+// Header bits 25-28 of such an op!: how it combines two integers (the
+// interpreter's code for it, 0 when it does not).
+constexpr uint32_t FAST_SHIFT = 25;
+constexpr uint32_t FAST_MASK = 15u << FAST_SHIFT;
 // Whether a spec suits an operator: exactly two arguments, the first a plain word.
 bool valid_spec(Node spec);
 Cell* make(Cell* proto, Cell* spec, uint32_t type);

@@ -136,12 +136,10 @@ inline int fast_op_kind(uint32_t fn_type, uint32_t slot) {
         default: return FAST_NONE;
     }
 }
-// The same for an op! value, whose function's type is in header bits 16-23:
-// none unless its source's spec takes integers for both operands.
-inline int fast_op_kind(const Cell* op) {
-    if (!(op->header & op::FLAG_INTEGER_OPERANDS)) return FAST_NONE;
-    return fast_op_kind((op->header >> 16) & 0xFF, op->w1);
-}
+// The same for an op! value, which keeps it in its header when made: none
+// unless its source's spec takes integers for both operands.
+inline int fast_op_kind(const Cell* op) { return static_cast<int>((op->header & op::FAST_MASK) >> op::FAST_SHIFT); }
+static_assert(FAST_GREATER_EQUAL <= 15, "a fast code fits the op! header");
 
 // Combines two integers into `left` by the operator's fast code. The result
 // of an overflow is the exact value as a float!.
