@@ -130,6 +130,7 @@ TEST_F(OutputTest, DefaultHookPrintsFromTheHead) {
 
 int begins = 0, ends = 0;
 TEST_F(OutputTest, GuiHooksSurroundPrintedOutput) {
+    begins = ends = 0;  // the counters outlive one run of the test
     print::set_gui_hooks([] { ++begins; }, [] { ++ends; });
     Node n = series::alloc_text(1, 1);
     *series::grow_tail(n, 1) = 'q';

@@ -1,5 +1,6 @@
 // The word family and issue!: mold and form texts, comparison under each
 // op, index?, conversions with their errors, and reading values.
+#include <string>
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/stack.h"
@@ -145,7 +146,10 @@ TEST_F(WordTest, IssueConversionsKeepTheText) {
 }
 
 TEST_F(WordTest, ReadingValues) {
-    Cell w = word("w-value");
+    // A word never set before in this process, however often the test runs.
+    static int run = 0;
+    std::string name = "w-value-" + std::to_string(run++);
+    Cell w = word(name.c_str());
     EXPECT_EQ(test::raised_id([&] { word::get(&w); }), "no-value");
     Cell* any = word::get_any(&w);
     EXPECT_EQ(cell::type(any), uint32_t{TYPE_UNSET});
