@@ -171,6 +171,7 @@ namespace {
             scope.frame.cursor = cursor;
             cursor = eval_expression(cursor, tail, &code, false, false, false);
             if (pending) return;
+            tail = pin.end_within(tail);
             if (cursor < tail) stack::reset();
             safe_point();
         }
@@ -238,6 +239,8 @@ void eval_block(const Cell* code_in, bool chain) {
                 cursor = eval_expression(cursor, tail, code, false, true, false);
             }
             if (pending) return;
+            // The block may have lost values meanwhile.
+            tail = pin.end_within(tail);
             if (cursor >= tail) break;
             stack::top = slot;
             scope.frame.cursor = cursor;

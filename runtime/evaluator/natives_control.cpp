@@ -50,6 +50,7 @@ void any_all(bool any) {
     while (cursor < tail) {
         cursor = interpreter::eval_next(&blk, cursor, tail, false);
         if (interpreter::pending) return;
+        tail = pin.end_within(tail);  // the block may have lost values meanwhile
         bool t = truthy(stack::arguments);
         if (any && t) {
             stack::keep();
@@ -211,6 +212,7 @@ void case_(const int32_t* refs) {
         matched = false;
         cursor = interpreter::eval_next(&cases, cursor, tail, false);
         if (interpreter::pending) return;
+        tail = pin.end_within(tail);  // the block may have lost values meanwhile
         if (cursor >= tail) {
             Cell w = words::_anon_tag;
             w.w2 = words::case_;
@@ -225,6 +227,7 @@ void case_(const int32_t* refs) {
                 cursor = interpreter::eval_next(&cases, cursor, tail, false);
                 if (interpreter::pending) return;
             }
+            tail = pin.end_within(tail);
             result = *stack::arguments;
             matched = true;
             if (!all) {

@@ -30,6 +30,7 @@ bool reduce_into(const Cell* blk_in, Cell* out) {
     while (cursor < tail) {
         cursor = interpreter::eval_expression(cursor, tail, &blk, false, true, false);
         if (interpreter::pending) return false;
+        tail = pin.end_within(tail);  // the block may have lost values meanwhile
     }
     uint32_t n = static_cast<uint32_t>(stack::top - start);
     Cell result;

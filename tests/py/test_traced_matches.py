@@ -7,6 +7,9 @@ and every error, so the same code is run both ways and the outputs compared:
 every script test (except those about tracing itself) and generated
 programs of calls, refinements, operators, assignments, control flow and
 loops, each run inside `try`, printing its result and the state it leaves.
+The programs also run code again after, and while, it is changed: the
+functions, operators and values its words name are redefined between
+passes and inside expressions, and a block rewrites itself as it runs.
 Set ZEL_PROGRAM_SEED to repeat a run."""
 import glob
 import os
@@ -64,11 +67,33 @@ def compare(name, text, tmp):
 
 VARS = ["x", "y", "n"]
 NUMBERS = ["0", "1", "2", "3", "-1", "7", "2147483647", "-2147483648", "1.5", "-0.5"]
-OPERATORS = ["+", "-", "*", "<", ">", "=", "<>", "<=", ">="]
-PRELUDE = ("x: 1 y: 2 n: 3 b: copy [] f: func [a] [a + 1] g: func [a /r c] [either r [a * c] [a]] "
+OPERATORS = ["+", "-", "*", "<", ">", "=", "<>", "<=", ">=", "pl"]
+# The operators a program may redefine are made again first (a program
+# starts with the state the one before left).
+PRELUDE = ("set '+ make op! :add set '< make op! :lesser? pl: make op! func [a b] [a * 10 + b] "
+           "x: 1 y: 2 n: 3 b: copy [] f: func [a] [a + 1] g: func [a /r c] [either r [a * c] [a]] "
            "h: func [p /a q /b s] [reduce [p a q b s]] k: func [v] [if v = 3 [return 10] v] "
            "m: func [a b /local c] [c: a loop 2 [if c = 3 [break] c: c + 1] reduce [c b]] "
            "w: function [v] [t: v * 2 if t > 4 [exit] t] bb: [n + 1]\n")
+# New values for the words the code calls: other arities, refinements,
+# natives, plain values, another body. + and < stay operators under which
+# the counted loops below still end (a counter still grows, a bound still
+# holds), or stop being operators so that the loops fail.
+REDEFINITIONS = [
+    "f: func [a b] [a * b]", "f: func [a] [a - 1]", "f: :negate", "f: 5", "f: does [7]",
+    "f: make op! :subtract", "change next reflect :f 'body '*",
+    "g: func [a /r c] [either r [a - c] [a * 2]]", "g: func [a b /r c] [reduce [a b r c]]",
+    "g: func [a /s c] [a]", "g: :f", "h: func [p /b s /a q] [reduce [s q p]]", "x: :negate",
+    "set '+ make op! func [a b] [add a b]", "set '+ make op! func [a b] [add add a b 1]",
+    "set '< make op! :lesser-or-equal?", "set '< make op! :greater?", "set '< :lesser?",
+    "pl: make op! func [a b] [a - b]", "pl: make op! :multiply", "pl: 100",
+]
+# Changes that bb makes to itself while it runs: in place, growing (at the
+# end, or before the running code so that it moves), shrinking.
+BB_CHANGES = [
+    "change bb [n * 2]", "poke bb 2 '-", "poke bb 1 'f", "change at bb 3 [f 2 3]", "append bb [x: n]",
+    "append bb [g/r 2 3]", "insert bb [y: 3]", "insert/dup bb [0] 12", "clear bb", "remove bb",
+]
 
 
 def atom(depth):
@@ -83,6 +108,10 @@ def atom(depth):
         return '"s"'
     if r < 0.7 and depth > 0:
         return "(" + expr(depth - 1) + ")"
+    if r < 0.73 and depth > 0:
+        # Redefined inside an expression: an operator's left operand, an
+        # argument of the call that names the word redefined.
+        return "(" + rng.choice(REDEFINITIONS) + " " + expr(depth - 1) + ")"
     return rng.choice(NUMBERS)
 
 
@@ -137,6 +166,15 @@ def expr(d):
         (1, lambda: f"c{d}: 0 until [c{d}: c{d} + 1 " + block(d - 1) + f" c{d} > 2]"),
         (1, lambda: ":f " + e()),
         (1, lambda: "apply :g [" + e() + " true " + e() + "]"),
+        # The same code run again: unchanged, with its words' values of
+        # other types, with a word redefined between the passes.
+        (2, lambda: "loop 3 [" + block(d - 1) + "]"),
+        (1, lambda: "foreach v [1 -0.5 2147483647] [" + rng.choice(VARS) + ": v " + block(d - 1) + "]"),
+        (2, lambda: "repeat i 3 [" + block(d - 1) + " if i = 2 [" + rng.choice(REDEFINITIONS) + "]]"),
+        (2, lambda: rng.choice(REDEFINITIONS)),
+        # bb run while it changes itself, and run again.
+        (2, lambda: "do append bb [" + rng.choice(BB_CHANGES) + "]"),
+        (1, lambda: "do bb"),
         (10, lambda: atom(d)),
     ]
     pick = rng.uniform(0, sum(w for w, _ in forms))
