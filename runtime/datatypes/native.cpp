@@ -57,7 +57,10 @@ namespace {
 // The refinements of a spec, /local and what follows it aside.
 int refinement_count(const Cell* spec) {
     int n = 0;
-    for (const Cell* p = block::rs_head(const_cast<Cell*>(spec)); p < block::rs_tail(spec); ++p) {
+    // From the series' head, whatever the spec value's position: the
+    // argument list is built from there.
+    SeriesBuffer* b = series::buffer_of(spec);
+    for (const Cell* p = b->head_cell(); p < b->tail_cell(); ++p) {
         if (cell::type(p) != TYPE_REFINEMENT) continue;
         if (same(p->w2, words::_local_ref.w2)) break;
         ++n;

@@ -17,12 +17,14 @@ constexpr uint32_t KIND_LEXER = 1;
 // Calls the callback with the five event arguments; args[1] gets the input
 // as the callback left it (it may move the input's index).
 bool call_lexer_callback(const Cell* callback, Cell* args) {
-    Cell* base = call_with(callback, args, 5, words::_lexer_callback_tag.w2, KIND_LEXER);
+    int taken = 0;
+    Cell* base = call_with(callback, args, 5, words::_lexer_callback_tag.w2, KIND_LEXER, &taken);
     bool answer = natives::truthy(base);
     // The frame's cells are still in place just after the call: its second
-    // argument is the input the callback may have moved.
+    // argument is the input the callback may have moved. A callback that
+    // takes no input has no such cell (what lies there is not its own).
     Cell input = base[1];
-    if (cell::type(&input) == cell::type(args + 1)) args[1] = input;
+    if (taken >= 2 && cell::type(&input) == cell::type(args + 1)) args[1] = input;
     stack::pop(1);
     return answer;
 }

@@ -245,6 +245,9 @@ Cell* eval_arguments(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, 
                 }
                 if (mode > 0 && cursor >= end) {
                     set_none(stack::push_new());
+                    // A native trusts its arguments' types: a none it does
+                    // not take is refused like one given.
+                    if (native) check(f, d, stack::top_cell());
                     ++argc;
                     break;
                 }
@@ -358,6 +361,7 @@ fetched:
                 if (block_refs && cursor >= end) {
                     set_none(stack::push_new());  // a missing argument is none under apply
                     if (state) {
+                        if (native) check(f, &desc, stack::top_cell());
                         if (native) ++argc;
                         else {
                             base[slot_or_num + 1 + j] = *stack::top_cell();
@@ -492,7 +496,7 @@ void call_body(const Cell* fn_in, const Cell* name) {
     run_body(&fn, &body, name);
 }
 
-Cell* call_with(const Cell* fn_in, const Cell* args, int count, uint32_t name_sym, uint32_t kind) {
+Cell* call_with(const Cell* fn_in, const Cell* args, int count, uint32_t name_sym, uint32_t kind, int* taken) {
     Cell fn = *fn_in;
     collector::Root keep(&fn);
     Cell name = words::_anon_tag;
@@ -524,6 +528,7 @@ Cell* call_with(const Cell* fn_in, const Cell* args, int count, uint32_t name_sy
         }
     }
     if (locals > 0) function::push_refinement_off(locals);
+    if (taken) *taken = used;
     call_function(&fn, fn.w1, &name, kind);
     throw_pending();
     stack::unwind();

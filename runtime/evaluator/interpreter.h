@@ -90,8 +90,10 @@ void call_function(const Cell* fn, Node ctx, const Cell* name, uint32_t kind);
 // Calls a user function with the given arguments (any that the spec does
 // not take are dropped, missing ones are none) in a frame named `name_sym`;
 // the result is left at the frame's base and returned (valid until the next
-// call). Throws a pending exit as an exception.
-Cell* call_with(const Cell* fn, const Cell* args, int count, uint32_t name_sym, uint32_t kind);
+// call). Throws a pending exit as an exception. `taken`, when given, gets
+// how many of the arguments the spec took.
+Cell* call_with(const Cell* fn, const Cell* args, int count, uint32_t name_sym, uint32_t kind,
+                int* taken = nullptr);
 
 // Turns a pending code into a Thrown exception (for C++ callers of the
 // evaluator that cannot return it).
