@@ -70,6 +70,7 @@ void load_library() {
     bootstrap_make();
     for (unsigned i = 0; i < SOURCE_COUNT; ++i)
         run_source(reinterpret_cast<const uint8_t*>(SOURCES[i].text), SOURCES[i].length);
+    interpreter::freeze_native_specs();
 }
 
 void run_source(const uint8_t* text, size_t length) {

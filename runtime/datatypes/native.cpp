@@ -87,6 +87,8 @@ Cell* make(Cell*, Cell* spec, uint32_t type) {
     Cell* out = stack::push_new();
     set_unset(out);
     make_value(out, &s, slot, type);
+    // Nor may it name fewer arguments than the entry reads.
+    if (!interpreter::note_native_spec(out)) fire(ERR_SCRIPT, "bad-make-arg", &dt, &arg);
     return out;
 }
 
@@ -210,7 +212,8 @@ Cell* make(Cell*, Cell* spec, uint32_t) {
     uint32_t fast = integers ? static_cast<uint32_t>(interpreter::fast_op_kind(t, src.w1)) : 0;
     Cell* result = stack::arguments;
     *result = src;
-    result->header = TYPE_OP | t << 16 | (integers ? FLAG_INTEGER_OPERANDS : 0) | fast << FAST_SHIFT;
+    result->header = TYPE_OP | t << 16 | (integers ? FLAG_INTEGER_OPERANDS : 0) | fast << FAST_SHIFT |
+                     (src.header & native::FLAG_FOREIGN_SPEC);
     return result;
 }
 

@@ -30,6 +30,13 @@ int32_t compare_identity(const Cell* value1, const Cell* value2, int32_t op, uin
 void init();
 }  // namespace zel::native
 
+namespace zel::native {
+// Header flag of a native! or action! (and of an op! made from one) whose
+// argument block names other types than its slot's own: its arguments are
+// checked against the own types before its entry runs.
+constexpr uint32_t FLAG_FOREIGN_SPEC = 1u << 11;
+}  // namespace zel::native
+
 namespace zel::action {
 void init();
 }

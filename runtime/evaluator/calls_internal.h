@@ -6,6 +6,7 @@
 #include "runtime/cell.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/native.h"
 #include "runtime/errors.h"
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/evaluator/natives.h"
@@ -51,10 +52,14 @@ inline Node arg_list(const Cell* fn, const Cell* more) {
     return cell::type(more + 1) == TYPE_BLOCK ? more[1].w2 : build_arg_list(fn);
 }
 inline Node arg_list(const Cell* fn) { return arg_list(fn, more_of(fn)); }
+// Checks the arguments of a call of a native or action made with a foreign
+// argument block against the types its entry trusts (expect-arg).
+void check_own_arguments(const Cell* fn, const int32_t* refs);
 // Calls a native's or an action's entry on the current frame's arguments.
 inline void call_native(const Cell* fn, const int32_t* refs) {
     natives::NativeFn entry = cell::type(fn) == TYPE_NATIVE ? natives::entry(fn->w1) : actions::stack_entry(fn->w1);
     if (!entry) fire(ERR_INTERNAL, "not-done");
+    if (fn->header & native::FLAG_FOREIGN_SPEC) check_own_arguments(fn, refs);
     entry(refs);
 }
 // Records a refinement given in a path (or an apply block) whose

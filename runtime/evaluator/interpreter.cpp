@@ -432,7 +432,7 @@ Cell* apply_infix(Cell* cursor, Cell* end, const Cell* code, Cell* left, bool su
         int fast = tracing ? 0 : fast_op_kind(op);
         Cell fn = *op;
         cell::set_type(&fn, (fn.header >> 16) & 0xFF);
-        fn.header &= 0xFF;
+        fn.header &= 0xFF | native::FLAG_FOREIGN_SPEC;
         if (fast && cursor + 1 < end) cursor = infix_call(&fn, &opw, cursor + 1, end, code, left, sub, fast);
         else cursor = eval_code(&fn, cursor + 1, end, code, sub, nullptr, &opw, nullptr, 0, true);
         if (pending) return cursor;

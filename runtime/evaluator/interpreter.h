@@ -75,6 +75,13 @@ Cell* eval_path(const Cell* path, Cell* cursor, Cell* end, const Cell* code, boo
 // the list must describe the frame their context was made for, whatever
 // later happens to the spec block they share.
 Node build_arg_list(const Cell* fn);
+// Records a native or action just made: while the boot library loads, its
+// argument list becomes its slot's own; later, false when the list names
+// fewer arguments than the own one (the entry would read past the call's
+// frame), and the value is flagged when the list's types differ.
+bool note_native_spec(Cell* fn);
+// The boot library is loaded: the slots' own argument lists are final.
+void freeze_native_specs();
 // Whether a callable's first two arguments both accept integer!: an
 // operator made from it may then combine two integers in place.
 bool takes_integers(const Cell* fn);

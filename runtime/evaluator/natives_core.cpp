@@ -10,6 +10,7 @@
 #include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/tuple.h"
 #include "runtime/datatypes/word.h"
+#include "runtime/datatypes/native.h"
 #include "runtime/evaluator/lexer.h"
 #include "runtime/evaluator/natives_list.h"
 #include "runtime/evaluator/natives_support.h"
@@ -343,7 +344,7 @@ void apply_(const int32_t* refs) {
     }
     if (cell::type(&fn) == TYPE_OP) {
         cell::set_type(&fn, (fn.header >> 16) & 0xFF);
-        fn.header &= 0xFF;
+        fn.header &= 0xFF | native::FLAG_FOREIGN_SPEC;
     }
     int mode = ref(refs, 0) ? 1 : 2;
     if (ref(refs, 1)) mode += 4;
