@@ -131,8 +131,7 @@ int32_t count_arg(Cell* c) {
 template <typename Before>
 void run_loop(const Cell* body_in, int64_t n, Before before) {
     Cell body = *body_in;
-    stack::mark_loop(&words::_body_tag);
-    set_unset(stack::arguments);
+    mark_loop_unset();
     for (int64_t i = 1; n < 0 || i <= n; ++i) {
         before(i);
         stack::reset();

@@ -80,8 +80,7 @@ void foreach_(const int32_t*) {
     stack::push(&s);
     stack::push(&words_arg);
     collector::Root keep(&s);
-    stack::mark_loop(&words::_body_tag);
-    set_unset(stack::arguments);
+    mark_loop_unset();
     while (remaining(&s) > 0) {
         int64_t step = set_loop_words(&s, &words_arg);
         if (step == 0) break;
@@ -108,8 +107,7 @@ void forall_(const int32_t*) {
     }
     Cell start = s;
     collector::Root keep(&start);
-    stack::mark_loop(&words::_body_tag);
-    set_unset(stack::arguments);
+    mark_loop_unset();
     bool broke = false;
     while (remaining(&s) > 0) {
         stack::reset();

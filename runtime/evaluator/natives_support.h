@@ -6,6 +6,7 @@
 #include "runtime/errors.h"
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/stack.h"
+#include "runtime/words.h"
 
 namespace zel::natives {
 
@@ -34,6 +35,14 @@ inline bool run(const Cell* blk) {
     Cell b = *blk;
     interpreter::eval_block(&b, true);
     return interpreter::pending == 0;
+}
+
+// Marks a loop's frame and makes its result unset. A full stack raises
+// stack-overflow here rather than taking the cell past its end.
+inline void mark_loop_unset() {
+    stack::mark_loop(&words::_body_tag);
+    set_unset(stack::push_new());
+    stack::top = stack::arguments;
 }
 
 // Evaluates a block chained into the current frame; a break or continue
