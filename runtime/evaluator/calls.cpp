@@ -157,6 +157,7 @@ Cell* fetch_arg(Fetch& f, Cell* cursor, uint32_t kind) {
     }
     v.header &= ~FLAG_NEW_LINE;
     stack::push(&v);
+    if (tracing) trace::event(trace::EV_PUSH, f.code, cursor, nullptr, &v);
     return cursor + 1;
 }
 
@@ -391,7 +392,14 @@ fetched:
         }
     }
 
-    if (tracing) trace::event(trace::EV_CALL, code, cursor, path ? path : name, fn);
+    if (tracing) {
+        // An operator is shown as the value of its word, the op! itself; a
+        // call made by apply has no position in the code.
+        Cell shown = *fn;
+        const Cell* op = infix ? infix_op(name) : nullptr;
+        if (op) shown = *op;
+        trace::event(trace::EV_CALL, code, mode > 0 ? nullptr : cursor, path ? path : name, &shown);
+    }
     if (native) {
         call_native(fn, refs);
     } else if (locals > 0) {

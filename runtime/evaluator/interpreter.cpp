@@ -299,6 +299,7 @@ Cell* eval_expression(Cell* cursor, Cell* end, const Cell* code, bool prefix, bo
                 break;
             }
             Cell sw = *value;
+            trace::event(trace::EV_PUSH, code, cursor, nullptr, &sw);
             ++cursor;
             Cell* slot = stack::top;
             if (cursor >= end) need_value(&sw);
@@ -314,6 +315,7 @@ Cell* eval_expression(Cell* cursor, Cell* end, const Cell* code, bool prefix, bo
         }
         case TYPE_SET_PATH: {
             Cell sp = *value;
+            if (tracing) trace::event(trace::EV_PUSH, code, cursor, nullptr, &sp);
             ++cursor;
             if (cursor >= end) fire(ERR_SCRIPT, "need-value", &sp);
             stack::mark_interp_native(&words::_set_path);
@@ -327,6 +329,7 @@ Cell* eval_expression(Cell* cursor, Cell* end, const Cell* code, bool prefix, bo
         }
         case TYPE_GET_WORD: {
             Cell v = *word_value(value);
+            if (tracing) trace::event(trace::EV_PUSH, code, cursor, nullptr, &v);
             emit(&v, sub);
             ++cursor;
             break;
@@ -335,6 +338,7 @@ Cell* eval_expression(Cell* cursor, Cell* end, const Cell* code, bool prefix, bo
             Cell v = *value;
             cell::set_type(&v, TYPE_WORD);
             v.header &= ~FLAG_NEW_LINE;
+            if (tracing) trace::event(trace::EV_PUSH, code, cursor, nullptr, &v);
             emit(&v, sub);
             ++cursor;
             break;
@@ -377,6 +381,7 @@ Cell* eval_expression(Cell* cursor, Cell* end, const Cell* code, bool prefix, bo
             cell::set_type(&v, TYPE_PATH);
             v.header &= ~FLAG_NEW_LINE;
             v.w3 = 0;
+            if (tracing) trace::event(trace::EV_PUSH, code, cursor, nullptr, &v);
             emit(&v, sub);
             ++cursor;
             break;

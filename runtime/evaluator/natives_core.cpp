@@ -11,6 +11,7 @@
 #include "runtime/datatypes/tuple.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/datatypes/native.h"
+#include "runtime/evaluator/trace.h"
 #include "runtime/evaluator/lexer.h"
 #include "runtime/evaluator/natives_list.h"
 #include "runtime/evaluator/natives_support.h"
@@ -221,6 +222,7 @@ void return_(const int32_t*) { interpreter::pending = stack::exit_func(true); }
 constexpr uint32_t THROWN_THROW = 0x7FFFFFFAu;
 
 void throw_(const int32_t* refs) {
+    if (interpreter::tracing) trace::event(trace::EV_THROW, nullptr, nullptr, nullptr, stack::arguments);
     if (!ref(refs, 0)) set_unset(stack::push_new());
     else if (refs[0] != 1) {
         Cell name = *arg(refs[0]);
@@ -284,6 +286,7 @@ void catch_(const int32_t* refs) {
     stack::call_top = frame;
     stack::arguments = base;
     stack::set_last_keep(&value);
+    if (interpreter::tracing) trace::event(trace::EV_CATCH, nullptr, nullptr, nullptr, stack::arguments);
 }
 
 void try_(const int32_t* refs) {

@@ -30,6 +30,9 @@ Cell* eval_path(const Cell* path_in, Cell* cursor, Cell* end, const Cell* code, 
     if (tracing) {
         trace::event(trace::EV_ENTER, &path, block::rs_head(&path), nullptr, nullptr);
         if (path_length(&path) <= 0) fire(ERR_SCRIPT, "empty-path");
+        Cell first = *block::rs_head(&path);
+        trace::event(trace::EV_FETCH, &path, block::rs_head(&path), nullptr, &first);
+        if (path_length(&path) <= 0) fire(ERR_SCRIPT, "empty-path");
     }
     SeriesBuffer* buf = series::buffer_of(&path);
     Pin pin(buf);
@@ -84,6 +87,7 @@ Cell* eval_path(const Cell* path_in, Cell* cursor, Cell* end, const Cell* code, 
             default: element = item;
         }
         collector::Root keep_element(&element);
+        if (tracing) trace::event(trace::EV_PUSH, &path, block::rs_head(&path) + i, nullptr, &element);
         if (cell::type(&element) == TYPE_UNSET) fire(ERR_SCRIPT, "invalid-path", &path, &item);
         bool tail = i == len - 1;
         Cell* value = (set && tail) ? stack::arguments : nullptr;

@@ -69,6 +69,13 @@ void event(uint32_t ev, const Cell* code, const Cell* cursor, const Cell* ref, c
     if (!interpreter::tracing || !(ev & mask) || cell::type(callback_cell()) != TYPE_FUNCTION) return;
     int bit = bit_index(ev);
     if (bit < 0) return;
+    // Nothing the callback's call does is traced, from the first step: a
+    // full stack raised while its frame is built must not be reported again
+    // through this same call.
+    interpreter::tracing = false;
+    struct Resume {
+        ~Resume() { interpreter::tracing = true; }
+    } resume;
     Cell* saved_args = stack::arguments;
     Cell* saved_top = stack::top;
     CallFrame* saved_call = stack::call_top;
@@ -100,14 +107,7 @@ void event(uint32_t ev, const Cell* code, const Cell* cursor, const Cell* ref, c
     if (carries_ref(ev) && ref) stack::push(ref); else set_none(stack::push_new());
     pair::make_in(stack::push_new(), static_cast<int32_t>(base_index), static_cast<int32_t>(top_index));
     if (extra > 0) function::push_refinement_off(extra);
-    interpreter::tracing = false;
-    try {
-        interpreter::call_function(&fn, fn.w1, &name, 0);
-    } catch (...) {
-        interpreter::tracing = true;
-        throw;
-    }
-    interpreter::tracing = true;
+    interpreter::call_function(&fn, fn.w1, &name, 0);
     interpreter::throw_pending();
     stack::unwind_restore();
     stack::arguments = saved_args;
