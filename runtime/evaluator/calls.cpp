@@ -235,8 +235,13 @@ Cell* eval_arguments(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, 
                 ++f.argn;
                 if (!active) {
                     if (!native) set_none(stack::push_new());
-                    if (mode == MODE_ALL && !path && cursor < end) {
-                        // apply/all gives every argument: this one is dropped.
+                    if ((mode & MODE_ALL) && !path && cursor < end) {
+                        // apply/all gives every argument: this one is
+                        // dropped (with /safer, skipped unevaluated).
+                        if (mode & MODE_SAFER) {
+                            ++cursor;
+                            break;
+                        }
                         Cell* before = stack::top;
                         cursor = fetch_arg(f, cursor, kind);
                         if (pending) return cursor;
@@ -371,6 +376,12 @@ fetched:
                     } else {
                         stack::top = top_before;
                     }
+                    ++j;
+                    continue;
+                }
+                if (!state && (mode & MODE_SAFER) && cursor < end) {
+                    // apply/safer skips an inactive refinement's value unevaluated.
+                    ++cursor;
                     ++j;
                     continue;
                 }
