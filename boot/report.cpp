@@ -37,17 +37,36 @@ std::string mold_text(const Cell* value, int32_t limit, bool only) {
     return text;
 }
 
-// The name of the innermost call that is not a block body.
+std::string symbol_text(uint32_t sym) {
+    uint32_t len = 0;
+    const uint8_t* name = symbol::name_bytes(sym, &len);
+    return std::string(reinterpret_cast<const char*>(name), len);
+}
+
+// The name of the innermost call that is not a block body. An assignment
+// counts as a call named by its set-word: the innermost one still running
+// is inner to every frame that was already marked when it began.
 std::string where() {
+    uint32_t assigned = 0;
+    const CallFrame* began = nullptr;
+    for (const interpreter::CodeFrame* cf = interpreter::code_frame; cf && !assigned; cf = cf->prev) {
+        if (cf->assigning) {
+            assigned = cf->assigning->w2;
+            began = cf->assign_top;
+        } else if (cf->cursor && cell::type(cf->cursor) == TYPE_SET_WORD) {
+            assigned = cf->cursor->w2;
+            began = cf->entry_top;
+        }
+    }
     for (CallFrame* f = stack::call_top - 1; f >= stack::call_begin; --f) {
+        if (assigned && began > f) return symbol_text(assigned);
         uint32_t sym = stack::frame_symbol(f);
         if (!sym) continue;
-        uint32_t len = 0;
-        const uint8_t* name = symbol::name_bytes(sym, &len);
-        std::string s(reinterpret_cast<const char*>(name), len);
+        std::string s = symbol_text(sym);
         if (s == "<body>" || s == "<anon>") continue;
         return s;
     }
+    if (assigned) return symbol_text(assigned);
     return "???";
 }
 

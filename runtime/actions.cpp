@@ -1,6 +1,8 @@
 // Action lookup, generic comparison and the typed entries.
 #include "runtime/actions.h"
+#include "runtime/collector.h"
 #include "runtime/errors.h"
+#include "runtime/memory.h"
 #include "runtime/stack.h"
 
 namespace zel::actions {
@@ -46,9 +48,20 @@ ActionFn get_action_for_path(const Cell* parent, int slot, const Cell* path, con
     Cell type_cell;
     set_datatype(&type_cell, type);
     if (!path) fire(ERR_SCRIPT, "bad-path-type2", element, &type_cell);
-    // The report shows the path cut after the element that failed.
-    (void)index;
-    fire(ERR_SCRIPT, "bad-path-type", path, &type_cell, path);
+    // The report also shows the part of the path that gave the value: a
+    // copy of it that keeps its first index + 1 cells.
+    Cell whole = *path;
+    collector::Root keep_whole(&whole);
+    Cell cut;
+    set_series(&cut, cell::type(&whole), series::alloc_cells(static_cast<uint32_t>(index) + 1), whole.w1);
+    collector::Root keep_cut(&cut);
+    for (int32_t k = 0; k <= index; ++k) {
+        SeriesBuffer* b = series::buffer_of(&whole);
+        if (k >= static_cast<int32_t>(b->length())) break;
+        Cell c = b->head_cell()[k];
+        *series::alloc_tail_cell(cut.w2) = c;
+    }
+    fire(ERR_SCRIPT, "bad-path-type", path, &type_cell, &cut);
 }
 
 int32_t index_arg() {

@@ -63,7 +63,10 @@ inline void emit(const Cell* v, bool sub) {
 // Links a block's code frame for its evaluation and unlinks it on every way out.
 struct CodeScope {
     CodeFrame frame;
-    CodeScope(const Cell& code, const Cell* head) : frame{code, head, head, code_frame} { code_frame = &frame; }
+    CodeScope(const Cell& code, const Cell* head)
+        : frame{code, head, head, code_frame, stack::call_top, nullptr, nullptr} {
+        code_frame = &frame;
+    }
     ~CodeScope() { code_frame = frame.prev; }
 };
 
@@ -290,6 +293,10 @@ Cell* eval_expression(Cell* cursor, Cell* end, const Cell* code, bool prefix, bo
         }
         case TYPE_SET_WORD: {
             if (!tracing) {
+                // Not necessarily at the start of an expression of the
+                // innermost block (do/next, any, all): recorded there.
+                Cell sw = *value;
+                Assigning assigning(&sw);
                 cursor = assign(cursor, end, code);
                 if (pending) return cursor;
                 if (!sub) {
@@ -303,6 +310,7 @@ Cell* eval_expression(Cell* cursor, Cell* end, const Cell* code, bool prefix, bo
             ++cursor;
             Cell* slot = stack::top;
             if (cursor >= end) need_value(&sw);
+            Assigning assigning(&sw);
             cursor = eval_expression(cursor, end, code, false, true, false);
             if (pending) return cursor;
             Cell v = *slot;
@@ -393,6 +401,7 @@ Cell* eval_expression(Cell* cursor, Cell* end, const Cell* code, bool prefix, bo
         case TYPE_ROUTINE: {
             Cell fn = *value;
             if (passive) {
+                if (tracing) trace::event(trace::EV_PUSH, code, cursor, nullptr, &fn);
                 emit(&fn, sub);
                 ++cursor;
                 break;
@@ -408,6 +417,7 @@ Cell* eval_expression(Cell* cursor, Cell* end, const Cell* code, bool prefix, bo
                 if (sym == words::system_ || sym == words::system_global) fire(ERR_INTERNAL, "zel-system");
             }
             Cell v = *value;
+            if (tracing) trace::event(trace::EV_PUSH, code, cursor, nullptr, &v);
             emit(&v, sub);
             ++cursor;
             break;

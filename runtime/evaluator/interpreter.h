@@ -14,6 +14,7 @@
 #include <cstdint>
 #include "runtime/cell.h"
 #include "runtime/errors.h"
+#include "runtime/stack.h"
 
 namespace zel::interpreter {
 
@@ -26,8 +27,40 @@ struct CodeFrame {
     const Cell* head;
     const Cell* cursor;
     CodeFrame* prev;
+    // The call stack's top when the block began. An expression of the block
+    // that is an assignment is reported as a call named by its set-word,
+    // inner to the frames marked before the block began; assignments mark
+    // no frame of their own, for speed. (Every expression starts with the
+    // call stack as the block found it.)
+    const CallFrame* entry_top;
+    // An assignment that does not start an expression of this block (one
+    // run by do/next, any, all...): its set-word, or null, and the call
+    // stack's top when it began.
+    const Cell* assigning = nullptr;
+    const CallFrame* assign_top = nullptr;
 };
 extern CodeFrame* code_frame;
+// Records the set-word of an assignment in the innermost code frame while
+// the assignment runs, and puts back the one it held.
+struct Assigning {
+    CodeFrame* frame;
+    const Cell* saved;
+    const CallFrame* saved_top;
+    explicit Assigning(const Cell* set_word) : frame(code_frame) {
+        if (!frame) return;
+        saved = frame->assigning;
+        saved_top = frame->assign_top;
+        frame->assigning = set_word;
+        frame->assign_top = stack::call_top;
+    }
+    ~Assigning() {
+        if (!frame) return;
+        frame->assigning = saved;
+        frame->assign_top = saved_top;
+    }
+    Assigning(const Assigning&) = delete;
+    Assigning& operator=(const Assigning&) = delete;
+};
 // The innermost block under evaluation, positioned at the expression being
 // evaluated (error reports); unset when nothing is evaluated.
 Cell current_code();
