@@ -1,5 +1,6 @@
 // function! and routine!: spec validation, making, argument descriptors,
 // reflection, form, mold and compare.
+#include "runtime/cycles.h"
 #include "runtime/datatypes/function.h"
 #include "runtime/datatypes/native.h"
 #include <string>
@@ -395,6 +396,8 @@ void add_local(Cell* result, Cell* ignore, const Cell* w) {
 void collect_body(Cell* result, Cell* ignore, const Cell* body) {
     Cell blk = *body;
     Pin pin(&blk);
+    // A block met again inside itself has nothing new: it is not walked twice.
+    cycles::Guard inside(blk.w2);
     Cell* p = block::rs_head(&blk);
     Cell* tail = block::rs_tail(&blk);
     for (; p < tail; ++p) {
@@ -418,7 +421,7 @@ void collect_body(Cell* result, Cell* ignore, const Cell* body) {
             } else if (s == symbol::resolve(words::repeat) && (nt == TYPE_WORD || nt == TYPE_SET_WORD)) {
                 add_local(result, ignore, next);
             }
-        } else if (t == TYPE_BLOCK || t == TYPE_PAREN) {
+        } else if ((t == TYPE_BLOCK || t == TYPE_PAREN) && !cycles::find(p->w2)) {
             collect_body(result, ignore, p);
         }
     }
