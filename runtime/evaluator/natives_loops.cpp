@@ -75,8 +75,13 @@ void foreach_(const int32_t*) {
     Cell words_arg = *arg(0);
     Cell s = *arg(1);
     Cell body = *arg(2);
-    if (cell::type(&words_arg) == TYPE_BLOCK) check_words(&words_arg);
-    else if (cell::type(&s) == TYPE_MAP) fire(ERR_SCRIPT, "invalid-arg", &words_arg);
+    // An empty block of words is refused at once; its words are checked at
+    // each step (so not at all over an empty series).
+    if (cell::type(&words_arg) == TYPE_BLOCK) {
+        if (block::rs_length_q(&words_arg) <= 0) fire(ERR_SCRIPT, "invalid-arg", &words_arg);
+    } else if (cell::type(&s) == TYPE_MAP) {
+        fire(ERR_SCRIPT, "invalid-arg", &words_arg);
+    }
     stack::push(&s);
     stack::push(&words_arg);
     collector::Root keep(&s);
@@ -131,16 +136,17 @@ void remove_each_(const int32_t*) {
     Cell words_arg = *arg(0);
     Cell data = *arg(1);
     Cell body = *arg(2);
-    if (cell::type(&words_arg) == TYPE_BLOCK) check_words(&words_arg);
+    // The values taken per step are counted once: the body may change the
+    // words block, but each step moves (or removes) by this count. No words
+    // at all takes nothing, and the data comes back as it was.
+    int64_t count = cell::type(&words_arg) == TYPE_BLOCK ? block::rs_length_q(&words_arg) : 1;
     Cell s = data;
     collector::Root keep(&s);
     collector::Root keep_data(&data);
     stack::mark_loop(&words::_body_tag);
-    while (remaining(&s) > 0) {
-        int64_t step = set_loop_words(&s, &words_arg);
-        if (step == 0) break;
-        int64_t left = remaining(&s);
-        if (step > left) step = left;
+    while (count > 0 && remaining(&s) > 0) {
+        if (set_loop_words(&s, &words_arg) == 0) break;
+        int64_t step = count;
         stack::reset();
         Iteration it = run_body(&body);
         if (it == ITER_EXIT) return;
