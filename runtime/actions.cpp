@@ -2,7 +2,7 @@
 #include "runtime/actions.h"
 #include "runtime/collector.h"
 #include "runtime/errors.h"
-#include "runtime/memory.h"
+#include "runtime/datatypes/series.h"
 #include "runtime/stack.h"
 
 namespace zel::actions {
@@ -50,17 +50,14 @@ ActionFn get_action_for_path(const Cell* parent, int slot, const Cell* path, con
     if (!path) fire(ERR_SCRIPT, "bad-path-type2", element, &type_cell);
     // The report also shows the part of the path that gave the value: a
     // copy of it that keeps its first index + 1 cells.
-    Cell whole = *path;
-    collector::Root keep_whole(&whole);
+    Cell from = *path;
+    from.w1 = 0;
+    Cell part;
+    set_integer(&part, index + 1);
     Cell cut;
-    set_series(&cut, cell::type(&whole), series::alloc_cells(static_cast<uint32_t>(index) + 1), whole.w1);
+    series::copy(&from, &cut, &part, false, nullptr);
+    cut.w1 = path->w1;
     collector::Root keep_cut(&cut);
-    for (int32_t k = 0; k <= index; ++k) {
-        SeriesBuffer* b = series::buffer_of(&whole);
-        if (k >= static_cast<int32_t>(b->length())) break;
-        Cell c = b->head_cell()[k];
-        *series::alloc_tail_cell(cut.w2) = c;
-    }
     fire(ERR_SCRIPT, "bad-path-type", path, &type_cell, &cut);
 }
 

@@ -217,6 +217,7 @@ public:
     explicit Pin(const Cell* series) : Pin(series::buffer_of(series)) {}
     ~Pin() { --buf_->pins; }
     Pin(const Pin&) = delete;
+    Pin& operator=(const Pin&) = delete;
     // The pinned buffer's end now, but not past `end`. Code walked through
     // cursors into the buffer runs up to the end it had when the walk
     // began; values removed since are not run (their cells may hold stale
@@ -225,7 +226,6 @@ public:
         Cell* now = buf_->tail_cell();
         return now < end ? now : end;
     }
-    Pin& operator=(const Pin&) = delete;
 
 private:
     SeriesBuffer* buf_;

@@ -367,9 +367,10 @@ fetched:
                 if (block_refs && cursor >= end) {
                     set_none(stack::push_new());  // a missing argument is none under apply
                     if (state) {
-                        if (native) check(f, &desc, stack::top_cell());
-                        if (native) ++argc;
-                        else {
+                        if (native) {
+                            check(f, &desc, stack::top_cell());
+                            ++argc;
+                        } else {
                             base[slot_or_num + 1 + j] = *stack::top_cell();
                             stack::top = top_before;
                         }

@@ -146,7 +146,6 @@ void remove_each_(const int32_t*) {
     stack::mark_loop(&words::_body_tag);
     while (count > 0 && remaining(&s) > 0) {
         if (set_loop_words(&s, &words_arg) == 0) break;
-        int64_t step = count;
         stack::reset();
         Iteration it = run_body(&body);
         if (it == ITER_EXIT) return;
@@ -154,11 +153,11 @@ void remove_each_(const int32_t*) {
         // A continue skips the removal of the values just visited.
         if (it != ITER_CONTINUE && truthy(stack::arguments)) {
             Cell part;
-            set_integer(&part, static_cast<int32_t>(step));
+            set_integer(&part, static_cast<int32_t>(count));
             Cell at = s;
-            actions::remove(&at, step > 1 ? &part : nullptr, nullptr);
+            actions::remove(&at, count > 1 ? &part : nullptr, nullptr);
         } else {
-            s.w1 += static_cast<uint32_t>(step);
+            s.w1 += static_cast<uint32_t>(count);
         }
     }
     stack::unwind();
