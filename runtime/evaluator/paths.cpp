@@ -1,5 +1,6 @@
 // Evaluation of paths: selection through values, assignment at the end of
 // a set-path, and calls of the function a path names (its refinements after it).
+#include <algorithm>
 #include <cstring>
 #include "runtime/actions.h"
 #include "runtime/collector.h"
@@ -82,6 +83,10 @@ Cell* eval_path(const Cell* path_in, Cell* cursor, Cell* end, const Cell* code, 
                 if (pending) return cursor;
                 element = *stack::top_cell();
                 stack::pop(1);
+                // The paren may have removed items of the path itself: the
+                // walk stops at its end as it is now, instead of reading the
+                // stale copies past it.
+                len = std::min(len, static_cast<int32_t>(std::max<int64_t>(path_length(&path), i + 1)));
                 break;
             }
             default: element = item;
@@ -89,7 +94,7 @@ Cell* eval_path(const Cell* path_in, Cell* cursor, Cell* end, const Cell* code, 
         collector::Root keep_element(&element);
         if (tracing) trace::event(trace::EV_PUSH, &path, block::rs_head(&path) + i, nullptr, &element);
         if (cell::type(&element) == TYPE_UNSET) fire(ERR_SCRIPT, "invalid-path", &path, &item);
-        bool tail = i == len - 1;
+        bool tail = i >= len - 1;
         Cell* value = (set && tail) ? stack::arguments : nullptr;
         bool evt = false;
         if (set && tail && len >= 3) {

@@ -3,6 +3,7 @@
 // the code and position, a value, a reference and the stack frame.
 #include "runtime/evaluator/trace.h"
 #include <cstring>
+#include <vector>
 #include "runtime/collector.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
@@ -29,6 +30,28 @@ constexpr int EVENT_COUNT = 16;
 uint32_t callback_index = 0;
 uint32_t mask = DEFAULT_EVENTS;
 int32_t extra = 0;
+// The event values fill the callback's first six slots. A callback that
+// declares more parameters before its locals gets these for the rest, so
+// that it never reads cells above its frame: false for a refinement, none
+// for an argument (one entry per slot).
+constexpr int EVENT_VALUES = 6;
+std::vector<bool> beyond_events;
+
+// The slots a callback's spec declares before /local from the seventh on:
+// true for each refinement, false for each argument word.
+std::vector<bool> slots_beyond_events(const Cell* fn) {
+    std::vector<bool> kinds;
+    SeriesBuffer* b = series::buffer_of(fn->w2);
+    int slot = 0;
+    for (const Cell* p = b->head_cell(); p < b->tail_cell(); ++p) {
+        uint32_t t = cell::type(p);
+        bool refinement = t == TYPE_REFINEMENT;
+        if (refinement && symbol::resolve(p->w2) == symbol::resolve(words::_local_ref.w2)) break;
+        if (!refinement && t != TYPE_WORD && t != TYPE_GET_WORD && t != TYPE_LIT_WORD) continue;
+        if (slot++ >= EVENT_VALUES) kinds.push_back(refinement);
+    }
+    return kinds;
+}
 
 Cell* callback_cell() { return series::buffer_of(runtime::root)->head_cell() + callback_index; }
 
@@ -106,6 +129,9 @@ void event(uint32_t ev, const Cell* code, const Cell* cursor, const Cell* ref, c
     if (value && cell::type(value) != TYPE_NULL) stack::push(value); else set_none(stack::push_new());
     if (carries_ref(ev) && ref) stack::push(ref); else set_none(stack::push_new());
     pair::make_in(stack::push_new(), static_cast<int32_t>(base_index), static_cast<int32_t>(top_index));
+    for (bool refinement : beyond_events) {
+        if (refinement) set_logic(stack::push_new(), false); else set_none(stack::push_new());
+    }
     if (extra > 0) function::push_refinement_off(extra);
     interpreter::call_function(&fn, fn.w1, &name, 0);
     interpreter::throw_pending();
@@ -131,6 +157,7 @@ bool start_run(const Cell* fn) {
     *callback_cell() = *fn;
     mask = mask_of(fn);
     extra = function::count_locals(fn->w2, 0, false);
+    beyond_events = slots_beyond_events(fn);
     interpreter::tracing = true;
     interpreter::trace_run = true;
     try {
