@@ -245,6 +245,7 @@ Cell* eval_arguments(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, 
                         Cell* before = stack::top;
                         cursor = fetch_arg(f, cursor, kind);
                         if (pending) return cursor;
+                        end = f.end = end_now(code, end);
                         stack::top = before;
                     }
                     break;
@@ -269,10 +270,12 @@ Cell* eval_arguments(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, 
                         if (op) {
                             cursor = apply_infix(cursor, end, code, stack::top - 1, true, op);
                             if (pending) return cursor;
+                            end = f.end = end_now(code, end);
                         }
                     } else {
                         cursor = fetch_arg(f, cursor, kind);
                         if (pending) return cursor;
+                        end = f.end = end_now(code, end);
                     }
                     check(f, d, stack::top_cell());
                     first = false;
@@ -293,6 +296,7 @@ Cell* eval_arguments(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, 
                     // apply/all: the refinement's state is the next value, a logic!.
                     cursor = fetch_arg(f, cursor, ARG_EVAL);
                     if (pending) return cursor;
+                    end = f.end = end_now(code, end);
                     Cell* state = stack::top_cell();
                     if (cell::type(state) != TYPE_LOGIC) expect_arg(name, fn, state, f.argn);
                     active = logic::get(state);
@@ -349,6 +353,7 @@ fetched:
                 Cell* before = stack::top;
                 cursor = eval_expression(cursor, end, code, false, true, false);
                 if (pending) return cursor;
+                end = f.end = end_now(code, end);
                 state = logic::value_true(stack::top_cell(), false, nullptr);
                 stack::top = before;
             }
@@ -364,7 +369,7 @@ fetched:
                 Cell desc = *d;
                 f.argn = spec_position(descs, k);
                 Cell* top_before = stack::top;
-                if (block_refs && cursor >= end) {
+                if (mode > 0 && cursor >= end) {
                     set_none(stack::push_new());  // a missing argument is none under apply
                     if (state) {
                         if (native) {
@@ -388,6 +393,7 @@ fetched:
                 }
                 cursor = fetch_arg(f, cursor, kind_of(&desc));
                 if (pending) return cursor;
+                end = f.end = end_now(code, end);
                 if (state) {
                     check(f, &desc, stack::top_cell());
                     if (native) {

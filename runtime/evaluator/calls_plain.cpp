@@ -21,9 +21,9 @@ namespace {
 // Pushes the leading arguments from descriptor `d` (those before it are
 // pushed already) up to `fixed_end`; `first` is the first leading
 // descriptor, from which reports count positions. Returns the cursor after
-// them.
+// them; `end` becomes the code's end as the arguments' evaluation left it.
 [[gnu::always_inline]] inline Cell* fetch_leading(const Cell* fn, const Cell* first, const Cell* d,
-                                                  const Cell* fixed_end, Cell* cursor, Cell* end, const Cell* code,
+                                                  const Cell* fixed_end, Cell* cursor, Cell*& end, const Cell* code,
                                                   const Cell* name, bool infix) {
     if (infix) {
         // The left operand already sits in the frame's first cell.
@@ -54,6 +54,7 @@ namespace {
             Cell* after = call_word(cursor, end, code, infix);
             cursor = after ? after : eval_expression(cursor, end, code, infix, true, false);
             if (pending) return cursor;
+            end = end_now(code, end);
             v = stack::top_cell();
         }
         if (!typeset::contains(d, cell::type(v))) expect_arg(name, fn, v, static_cast<int>(d - first) + 1);
@@ -64,7 +65,7 @@ namespace {
 // Pushes the leading arguments the summary describes, from the one at
 // `from` (0-based; those before it are pushed already) up to `count` of
 // them; returns the cursor after them.
-[[gnu::always_inline]] inline Cell* fetch_fixed(const Cell* fn, const Cell* descs, Cell* cursor, Cell* end,
+[[gnu::always_inline]] inline Cell* fetch_fixed(const Cell* fn, const Cell* descs, Cell* cursor, Cell*& end,
                                                 const Cell* code, const Cell* name, bool infix, int from = 0,
                                                 int count = 255) {
     const Cell* first = descs + plan_first(descs);
@@ -345,6 +346,7 @@ Cell* call_path(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, co
                 if (op) cursor = infix_from(cursor, end, code, before, true, op);
             } else {
                 cursor = fetch_arg_of(&fn, &name, code, cursor, end, kind_of(d), spec_position(descs, guess));
+                end = end_now(code, end);
             }
             if (pending) return cursor;
             const Cell* v = stack::top_cell();

@@ -139,7 +139,7 @@ inline Cell* simple_operand(const Cell* value, Cell* next, Cell* end, const Cell
         if (pending) return cursor;
     }
     if (prefix) return cursor;
-    if (const Cell* op = infix_follows(cursor, end)) cursor = infix_from(cursor, end, code, slot, true, op);
+    if (const Cell* op = infix_after_eval(code, cursor, end)) cursor = infix_from(cursor, end, code, slot, true, op);
     return cursor;
 }
 // The same out of line (eval_block takes its commoner parens in line).
@@ -430,7 +430,7 @@ Cell* eval_expression(Cell* cursor, Cell* end, const Cell* code, bool prefix, bo
         }
     }
 
-    if (const Cell* op = prefix ? nullptr : infix_follows(cursor, end)) {
+    if (const Cell* op = prefix ? nullptr : infix_after_eval(code, cursor, end)) {
         cursor = infix_from(cursor, end, code, start_top, sub, op);
         if (pending) return cursor;
     }
@@ -451,7 +451,7 @@ Cell* apply_infix(Cell* cursor, Cell* end, const Cell* code, Cell* left, bool su
         if (fast && cursor + 1 < end) cursor = infix_call(&fn, &opw, cursor + 1, end, code, left, sub, fast);
         else cursor = eval_code(&fn, cursor + 1, end, code, sub, nullptr, &opw, nullptr, 0, true);
         if (pending) return cursor;
-    } while ((op = infix_follows(cursor, end)));
+    } while ((op = infix_after_eval(code, cursor, end)));
     return cursor;
 }
 

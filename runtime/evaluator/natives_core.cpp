@@ -45,24 +45,36 @@ void set_words(const Cell* words_blk, const Cell* value, bool any, bool only, bo
     Pin pin(&wb);
     Cell* p = block::rs_head(&wb);
     Cell* tail = block::rs_tail(&wb);
-    for (Cell* q = p; q < tail; ++q) {
-        uint32_t qt = cell::type(q);
-        if (qt != TYPE_WORD && qt != TYPE_SET_WORD && qt != TYPE_GET_WORD && qt != TYPE_LIT_WORD) {
-            Cell bad = *q;
-            fire(ERR_SCRIPT, "invalid-arg", &bad);
-        }
-    }
     bool from_block = cell::type(value) == TYPE_BLOCK && !only;
     Cell vb = *value;
     int32_t count = from_block ? block::rs_length_q(&vb) : 0;
+    auto item_at = [&](int32_t i, Cell* item) {
+        if (!from_block) *item = *value;
+        else if (i < count) *item = block::rs_head(&vb)[i];
+        else set_none(item);
+    };
+    // Everything is checked before the first word is set: a failing set
+    // leaves every word as it was.
+    for (int32_t i = 0; p + i < tail; ++i) {
+        uint32_t qt = cell::type(p + i);
+        if (qt != TYPE_WORD && qt != TYPE_SET_WORD && qt != TYPE_GET_WORD && qt != TYPE_LIT_WORD) {
+            Cell bad = p[i];
+            fire(ERR_SCRIPT, "invalid-arg", &bad);
+        }
+    }
+    for (int32_t i = 0; p + i < tail && !any; ++i) {
+        Cell item;
+        item_at(i, &item);
+        if (cell::type(&item) == TYPE_UNSET) {
+            Cell w = p[i];
+            fire(ERR_SCRIPT, "need-value", &w);
+        }
+    }
     for (int32_t i = 0; p + i < tail; ++i) {
         Cell item;
-        if (!from_block) item = *value;
-        else if (i < count) item = block::rs_head(&vb)[i];
-        else set_none(&item);
-        Cell w = p[i];
-        if (cell::type(&item) == TYPE_UNSET && !any) fire(ERR_SCRIPT, "need-value", &w);
+        item_at(i, &item);
         if (some && cell::type(&item) == TYPE_NONE) continue;
+        Cell w = p[i];
         word::set(&w, &item);
     }
 }

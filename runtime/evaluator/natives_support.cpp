@@ -24,19 +24,21 @@ bool reduce_into(const Cell* blk_in, Cell* out) {
     Cell blk = *blk_in;
     collector::Root keep(&blk);
     Pin pin(&blk);
-    Cell* start = stack::top;
     Cell* cursor = block::rs_head(&blk);
     Cell* tail = block::rs_tail(&blk);
+    // Each value goes into the result as soon as it is made and leaves the
+    // stack: a block of any length reduces without filling the stack.
+    Cell result;
+    block::make_at(&result, static_cast<int32_t>(tail - cursor));
+    collector::Root keep_result(&result);
+    Cell* start = stack::top;
     while (cursor < tail) {
         cursor = interpreter::eval_expression(cursor, tail, &blk, false, true, false);
         if (interpreter::pending) return false;
+        for (Cell* v = start; v < stack::top; ++v) block::append_copy(&result, v);
+        stack::top = start;
         tail = pin.end_within(tail);  // the block may have lost values meanwhile
     }
-    uint32_t n = static_cast<uint32_t>(stack::top - start);
-    Cell result;
-    block::make_at(&result, static_cast<int32_t>(n));
-    for (uint32_t i = 0; i < n; ++i) block::append_copy(&result, start + i);
-    stack::top = start;
     *out = result;
     return true;
 }

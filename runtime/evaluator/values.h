@@ -6,6 +6,7 @@
 #include "runtime/evaluator/natives.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/native.h"
+#include "runtime/datatypes/series.h"
 #include "runtime/memory.h"
 #include "runtime/stack.h"
 
@@ -49,6 +50,29 @@ inline const Cell* infix_op(const Cell* w) {
 
 // The op! value of the operator word at `cursor` (before `end`), or null.
 inline const Cell* infix_follows(const Cell* cursor, const Cell* end) { return cursor < end ? infix_op(cursor) : nullptr; }
+
+// Where the code ends now, after an evaluation that may have changed it:
+// never beyond `end`, the end it had when read. Values removed meanwhile
+// are not read (the cells past the tail are stale copies); values added
+// wait for the next run. Code whose series has moved to a new buffer goes
+// on reading the old one, which keeps its values, up to `end`.
+inline Cell* end_now(const Cell* code, Cell* end) {
+    if (!code || !series::any_block(cell::type(code))) return end;
+    SeriesBuffer* b = node_table[code->w2];
+    Cell* tail = b->tail_cell();
+    if (tail >= end || end > reinterpret_cast<Cell*>(b->end_ptr())) return end;
+    return tail;
+}
+// The operator after a value just evaluated: the evaluation may have
+// removed it from the code. (The cell is read before the end is: it stays
+// in the pinned buffer either way, and a word that is no operator ends the
+// expression whether or not it was removed.)
+inline const Cell* infix_after_eval(const Cell* code, const Cell* cursor, Cell*& end) {
+    const Cell* op = infix_follows(cursor, end);
+    if (!op) return nullptr;
+    end = end_now(code, end);
+    return cursor < end ? op : nullptr;
+}
 
 constexpr uint64_t type_bit(uint32_t t) { return uint64_t{1} << t; }
 // The datatypes whose values are called when code meets them.
@@ -184,8 +208,9 @@ inline void combine_integers(int kind, Cell* left, int32_t b32) {
 }
 
 // Applies the operators that follow a left operand (as apply_infix), the
-// simple integer ones in place here.
-[[gnu::always_inline]] inline Cell* infix_from(Cell* cursor, Cell* end, const Cell* code, Cell* left, bool sub,
+// simple integer ones in place here. When an operand was evaluated, `end`
+// becomes the code's end as the evaluation left it.
+[[gnu::always_inline]] inline Cell* infix_from(Cell* cursor, Cell*& end, const Cell* code, Cell* left, bool sub,
                                                const Cell* op) {
     if (!tracing) {
         while (Cell* next = integer_infix(cursor, end, left, op)) {
@@ -194,7 +219,9 @@ inline void combine_integers(int kind, Cell* left, int32_t b32) {
             if (!(op = infix_follows(cursor, end))) return cursor;
         }
     }
-    return apply_infix(cursor, end, code, left, sub, op);
+    cursor = apply_infix(cursor, end, code, left, sub, op);
+    end = end_now(code, end);
+    return cursor;
 }
 
 // Calls the callable `fn` named by the word at `cursor` (untraced), its
@@ -207,7 +234,7 @@ inline void combine_integers(int kind, Cell* left, int32_t b32) {
     // call_plain copies the callable before anything can move it.
     cursor = call_plain(fn_value, cursor + 1, end, code, true, &w);
     if (pending || prefix) return cursor;
-    if (const Cell* op = infix_follows(cursor, end)) cursor = infix_from(cursor, end, code, start, true, op);
+    if (const Cell* op = infix_after_eval(code, cursor, end)) cursor = infix_from(cursor, end, code, start, true, op);
     return cursor;
 }
 
