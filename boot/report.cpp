@@ -81,7 +81,9 @@ void print_report(const Cell* error) {
     }
     text += "\n*** Where: " + where();
     text += "\n*** Near : ";
-    Cell near = interpreter::current_code();
+    // Where the error arose, which an error done again far from there keeps.
+    const Cell* recorded = errors::near_of(error);
+    Cell near = recorded ? *recorded : interpreter::current_code();
     // Code in a paren is shown like code in a block: from the failing expression on.
     if (cell::type(&near) == TYPE_PAREN) cell::set_type(&near, TYPE_BLOCK);
     if (cell::type(&near) == TYPE_BLOCK) text += mold_text(&near, 40, true);

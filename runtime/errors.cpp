@@ -27,6 +27,7 @@ namespace {
 struct ProvisionalArgs {
     Cell args[3];
     bool given[3];
+    Cell near;  // the code being evaluated when the error was made
 };
 constexpr uint32_t ARG_RING = 64;
 ProvisionalArgs arg_ring[ARG_RING];
@@ -51,6 +52,7 @@ void provisional_builder(Cell* out, ErrClass cls, const char* id, const Cell* ar
         arg_ring[slot].given[i] = args[i] != nullptr;
         if (args[i]) arg_ring[slot].args[i] = *args[i];
     }
+    errors::current_near(&arg_ring[slot].near);
     cell::set(out, TYPE_ERROR, static_cast<uint32_t>(cls), intern_id(id), slot);
 }
 
@@ -98,11 +100,17 @@ void print(ErrClass cls, const char* id, const Cell* a1, const Cell* a2, const C
 namespace {
 CallNamer call_namer = nullptr;
 ArgNamer arg_namer = nullptr;
+CallNamer near_namer = nullptr;
 }  // namespace
 
 void set_call_namers(CallNamer call, ArgNamer arg) {
     call_namer = call;
     arg_namer = arg;
+}
+void set_near_namer(CallNamer near) { near_namer = near; }
+void current_near(Cell* out) {
+    set_unset(out);
+    if (near_namer) near_namer(out);
 }
 void caller_word(Cell* out) {
     set_none(out);
@@ -117,6 +125,11 @@ const Cell* arg_of(const Cell* error, int n) {
     if (n < 1 || n > 3 || error->w3 >= ARG_RING) return nullptr;
     const ProvisionalArgs& a = arg_ring[error->w3];
     return a.given[n - 1] ? &a.args[n - 1] : nullptr;
+}
+
+const Cell* near_of(const Cell* error) {
+    if (error->w3 >= ARG_RING) return nullptr;
+    return &arg_ring[error->w3].near;
 }
 
 ErrClass class_of(const Cell* error) { return static_cast<ErrClass>(error->w1); }

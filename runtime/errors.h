@@ -67,9 +67,16 @@ using ArgNamer = void (*)(int n, Cell* out);
 void set_call_namers(CallNamer call, ArgNamer arg);
 void caller_word(Cell* out);
 void caller_arg_word(int n, Cell* out);
+// The code being evaluated, positioned at the expression under way (unset
+// when nothing is), which an error records as where it arose. Installed by
+// the interpreter.
+void set_near_namer(CallNamer near);
+void current_near(Cell* out);
 
 // Argument n (1-3) of a provisional error value, or null when not given.
 const Cell* arg_of(const Cell* error, int n);
+// The code a provisional error value arose in (see current_near), or null.
+const Cell* near_of(const Cell* error);
 
 // The class and id of a provisional error value (tests and reports).
 ErrClass class_of(const Cell* error);

@@ -35,6 +35,7 @@ void set_word_slow(Cell* w, const Cell* v) { context::set_in(w, v, w->w1, true);
 
 void init() {
     install_callbacks();
+    errors::set_near_namer([](Cell* out) { *out = current_code(); });
     pending = 0;
     code_frame = nullptr;
     tracing = false;

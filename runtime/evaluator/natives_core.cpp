@@ -16,6 +16,7 @@
 #include "runtime/evaluator/natives_list.h"
 #include "runtime/evaluator/natives_support.h"
 #include "runtime/memory.h"
+#include "runtime/ownership.h"
 #include "runtime/print.h"
 #include "runtime/words.h"
 
@@ -168,15 +169,49 @@ void type_q(const int32_t* refs) {
     result(&d);
 }
 
-void reduce_(const int32_t*) {
+void reduce_(const int32_t* refs) {
     Cell value = *arg(0);
-    if (cell::type(&value) != TYPE_BLOCK && cell::type(&value) != TYPE_PAREN) {
-        Cell* cursor = &value;
-        interpreter::eval_expression(cursor, cursor + 1, nullptr, false, false, false);
-        return;
-    }
+    bool into = ref(refs, 0);
     Cell out;
-    if (!reduce_into(&value, &out)) return;
+    if (into) out = *arg(refs[0]);
+    collector::Root keep_out(&out);
+    // Into a target at its tail the values are appended, and the target is
+    // the result; anywhere else they are inserted at its position, and the
+    // result is the target past them.
+    bool insert = into && block::rs_length_q(&out) > 0;
+    int64_t old_length = into ? series::length_of_buffer(&out) : 0;
+    if (cell::type(&value) == TYPE_BLOCK) {
+        if (!into) {
+            if (!reduce_into(&value, &out)) return;
+            result(&out);
+            return;
+        }
+        if (!reduce_to(&value, &out, insert)) return;
+    } else {
+        // Any other value alone: a function is taken as it is, never
+        // called; anything else is one expression of its own.
+        Cell* base = stack::top;
+        uint32_t t = cell::type(&value);
+        if (t == TYPE_FUNCTION || t == TYPE_NATIVE || t == TYPE_ACTION || t == TYPE_OP || t == TYPE_ROUTINE) {
+            stack::push(&value);
+        } else {
+            Cell* cursor = &value;
+            interpreter::eval_expression(cursor, cursor + 1, nullptr, false, true, false);
+            if (interpreter::pending) return;
+        }
+        Cell v = *stack::top_cell();
+        stack::top = base;
+        if (!into) {
+            result(&v);
+            return;
+        }
+        add_reduced(&out, &v, insert);
+    }
+    if (!insert) {
+        int64_t added = series::length_of_buffer(&out) - old_length;
+        ownership::check(&out, ownership::EV_INSERT, nullptr, static_cast<int32_t>(old_length),
+                         static_cast<int32_t>(added));
+    }
     result(&out);
 }
 

@@ -20,25 +20,36 @@ void form_into(const Cell* value, Cell* out) {
     actions::form(&v, out, nullptr, NO_LIMIT);
 }
 
-bool reduce_into(const Cell* blk_in, Cell* out) {
+void add_reduced(Cell* target, const Cell* value, bool insert) {
+    Cell v = *value;
+    v.header &= ~FLAG_NEW_LINE;
+    if (insert) block::insert_value(target, &v, true, false); else block::append_copy(target, &v);
+}
+
+bool reduce_to(const Cell* blk_in, Cell* target, bool insert) {
     Cell blk = *blk_in;
     collector::Root keep(&blk);
     Pin pin(&blk);
     Cell* cursor = block::rs_head(&blk);
     Cell* tail = block::rs_tail(&blk);
-    // Each value goes into the result as soon as it is made and leaves the
+    // Each value goes into the target as soon as it is made and leaves the
     // stack: a block of any length reduces without filling the stack.
-    Cell result;
-    block::make_at(&result, static_cast<int32_t>(tail - cursor));
-    collector::Root keep_result(&result);
     Cell* start = stack::top;
     while (cursor < tail) {
         cursor = interpreter::eval_expression(cursor, tail, &blk, false, true, false);
         if (interpreter::pending) return false;
-        for (Cell* v = start; v < stack::top; ++v) block::append_copy(&result, v);
+        for (Cell* v = start; v < stack::top; ++v) add_reduced(target, v, insert);
         stack::top = start;
         tail = pin.end_within(tail);  // the block may have lost values meanwhile
     }
+    return true;
+}
+
+bool reduce_into(const Cell* blk, Cell* out) {
+    Cell result;
+    block::make_at(&result, block::rs_length_q(blk));
+    collector::Root keep_result(&result);
+    if (!reduce_to(blk, &result, false)) return false;
     *out = result;
     return true;
 }

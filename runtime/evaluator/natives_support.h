@@ -85,5 +85,10 @@ void form_into(const Cell* value, Cell* out);
 // Evaluates every expression of a block, pushing the values, and makes them
 // a new block in `out`; false when an exit is pending.
 bool reduce_into(const Cell* blk, Cell* out);
+// The same into `target` (rooted by the caller), each value appended as it
+// is made, or with `insert` inserted at the target's position, which moves
+// past it. A value goes in without its new-line flag.
+bool reduce_to(const Cell* blk, Cell* target, bool insert);
+void add_reduced(Cell* target, const Cell* value, bool insert);
 
 }  // namespace zel::natives
