@@ -134,6 +134,8 @@ inline void run_body(const Cell* fn, const Cell* body, const Cell* name) {
     } catch (const Thrown& t) {
         if (t.code != THROWN_RETURN && t.code != THROWN_EXIT) {
             restore();
+            // A body that an error leaves reports its epilog as well.
+            if (tracing && t.code == THROWN_ERROR) trace::epilog_after_error(body, name, fn);
             throw;
         }
         pending = t.code;

@@ -251,6 +251,9 @@ void do_(const int32_t* refs) {
     }
     try {
         do_value(refs);
+    } catch (const Thrown& t) {
+        if (t.code == THROWN_ERROR) trace::end_run_after_error(); else trace::end_run();
+        throw;
     } catch (...) {
         trace::end_run();
         throw;

@@ -2,7 +2,6 @@
 // reported to a user function, the callback, which receives the event word,
 // the code and position, a value, a reference and the stack frame.
 #include "runtime/evaluator/trace.h"
-#include <cstring>
 #include <vector>
 #include "runtime/collector.h"
 #include "runtime/datatypes/block.h"
@@ -61,12 +60,12 @@ int bit_index(uint32_t ev) {
     return -1;
 }
 
-// The bit of an event word, or 0.
+// The bit of an event word, or 0. Words match as everywhere else: by
+// their resolved symbols, whatever their case.
 uint32_t bit_of_word(const Cell* w) {
-    uint32_t len = 0;
-    const uint8_t* name = symbol::name_bytes(w->w2, &len);
+    uint32_t sym = symbol::resolve(w->w2);
     for (int i = 0; i < EVENT_COUNT; ++i)
-        if (std::strlen(EVENT_NAMES[i]) == len && std::memcmp(EVENT_NAMES[i], name, len) == 0) return 1u << i;
+        if (symbol::resolve(symbol::make(EVENT_NAMES[i])) == sym) return 1u << i;
     return 0;
 }
 
@@ -162,8 +161,11 @@ bool start_run(const Cell* fn) {
     interpreter::trace_run = true;
     try {
         event(EV_INIT, nullptr, nullptr, nullptr, nullptr);
-    } catch (...) {
+    } catch (const Thrown& t) {
         // A callback failing at init ends the run there: nothing stays traced.
+        if (t.code == THROWN_ERROR) end_run_after_error(); else end_run();
+        throw;
+    } catch (...) {
         end_run();
         throw;
     }
@@ -177,6 +179,38 @@ void clear_run() {
     interpreter::trace_run = false;
 }
 }  // namespace
+
+namespace {
+// Calls the callback through `step` while an error leaves the code. The
+// stacks are already unwound to the try that takes the error, which waits
+// on top of the argument stack, and that try's frame is gone: an error the
+// callback raises now is caught here, by a frame of our own, and takes the
+// first one's place, so that the same try receives it.
+template <class Step>
+void while_error_leaves(Step step) {
+    Cell* top = stack::top;
+    Cell* base = stack::arguments;
+    CallFrame* depth = stack::call_top;
+    stack::mark_try(&words::_try);
+    Cell err = *(top - 1);
+    try {
+        step();
+    } catch (const Thrown& t) {
+        if (t.code != THROWN_ERROR) throw;
+        err = *stack::top_cell();
+    }
+    stack::call_top = depth;
+    stack::arguments = base;
+    stack::top = top;
+    *(top - 1) = err;
+}
+}  // namespace
+
+void end_run_after_error() { while_error_leaves([] { end_run(); }); }
+
+void epilog_after_error(const Cell* body, const Cell* name, const Cell* fn) {
+    while_error_leaves([&] { event(EV_EPILOG, body, nullptr, name, fn); });
+}
 
 void end_run() {
     uint32_t pending = interpreter::pending;

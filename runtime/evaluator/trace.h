@@ -19,6 +19,12 @@ void init();
 bool start_run(const Cell* callback);
 // Ends the run: end is reported, the callback dropped, a pending exit kept.
 void end_run();
+// The same while an error leaves the run (its try already chosen and the
+// stacks unwound to it): an error the callback raises replaces it.
+void end_run_after_error();
+// Reports the epilog of a function body that an error leaves (as
+// end_run_after_error, an error the callback raises replaces it).
+void epilog_after_error(const Cell* body, const Cell* name, const Cell* fn);
 
 // Calls the callback when the event is in its mask (only while tracing).
 void event(uint32_t ev, const Cell* code, const Cell* cursor, const Cell* ref, const Cell* value);
