@@ -106,10 +106,11 @@ inline void set_call_top(CallFrame* f) { call_top = f; }
 
 // Marking frames.
 // Opens a frame, its function context fields left for the caller to write:
-// the current top becomes the new call's arguments base. A full call stack
-// is checked before anything is written.
+// the current top becomes the new call's arguments base. A full call stack,
+// or an argument stack without room for the frame's result cell, is checked
+// before anything is written.
 inline CallFrame* open_frame(uint32_t symbol, Node word_ctx, uint32_t type) {
-    if (call_top >= call_end) overflow(5);
+    if (call_top >= call_end || top >= args_end) overflow(5);
     CallFrame* f = call_top++;
     f->header = (symbol & 0xFFFF) << 8 | type << 24;
     f->prev_base = index_of(arguments);
