@@ -265,6 +265,10 @@ void do_(const int32_t* refs) {
 // one expression and moves the position word on.
 void do_block(Cell* value, const int32_t* refs) {
     if (block::rs_length_q(value) < 0) value->w1 = series::buffer_of(value)->length();
+    // The preprocessor that expands directives is not part of the library
+    // yet: evaluating the block unexpanded would run code it was meant to
+    // remove, so the request is refused.
+    if (ref(refs, 0)) fire(ERR_INTERNAL, "not-done");
     if (ref(refs, 2)) {
         Cell pos_word = *arg(refs[2]);
         int32_t index = interpreter::eval_next_index(value);
