@@ -134,8 +134,15 @@ inline void run_body(const Cell* fn, const Cell* body, const Cell* name) {
     } catch (const Thrown& t) {
         if (t.code != THROWN_RETURN && t.code != THROWN_EXIT) {
             restore();
-            // A body that an error leaves reports its epilog as well.
-            if (tracing && t.code == THROWN_ERROR) trace::epilog_after_error(body, name, fn);
+            // A body that an error leaves reports its epilog as well; so
+            // does one that another exit leaves across a native's C++ frame
+            // (as it does when the exit travels as a pending code), the
+            // callback running with the exit set aside: an exit or error of
+            // its own takes the exit's place.
+            if (tracing) {
+                if (t.code == THROWN_ERROR) trace::epilog_after_error(body, name, fn);
+                else trace::event(trace::EV_EPILOG, body, nullptr, name, fn);
+            }
             throw;
         }
         pending = t.code;
