@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <string>
 #include <vector>
 #include "runtime/heap.h"
@@ -23,15 +24,19 @@ namespace {
 
 // Until the error! datatype exists, an error value is an error! cell whose
 // word 1 holds the class and word 2 an index into a table of id names;
-// word 3 names a slot of a small ring that keeps the arguments.
+// word 3 indexes the record that keeps its arguments. Records are never
+// reused: an error value kept aside must still report its own arguments
+// after any number of later errors. (A deque keeps the records in place as
+// it grows, so pointers handed out stay valid.)
 struct ProvisionalArgs {
     Cell args[3];
     bool given[3];
     Cell near;  // the code being evaluated when the error was made
 };
-constexpr uint32_t ARG_RING = 64;
-ProvisionalArgs arg_ring[ARG_RING];
-uint32_t arg_ring_next = 0;
+std::deque<ProvisionalArgs>& records() {
+    static std::deque<ProvisionalArgs> all;
+    return all;
+}
 
 std::vector<std::string>& id_names() {
     static std::vector<std::string> names;
@@ -47,12 +52,14 @@ uint32_t intern_id(const char* id) {
 }
 
 void provisional_builder(Cell* out, ErrClass cls, const char* id, const Cell* args[3]) {
-    uint32_t slot = arg_ring_next++ % ARG_RING;
+    auto& all = records();
+    uint32_t slot = static_cast<uint32_t>(all.size());
+    ProvisionalArgs& r = all.emplace_back();
     for (int i = 0; i < 3; ++i) {
-        arg_ring[slot].given[i] = args[i] != nullptr;
-        if (args[i]) arg_ring[slot].args[i] = *args[i];
+        r.given[i] = args[i] != nullptr;
+        if (args[i]) r.args[i] = *args[i];
     }
-    errors::current_near(&arg_ring[slot].near);
+    errors::current_near(&r.near);
     cell::set(out, TYPE_ERROR, static_cast<uint32_t>(cls), intern_id(id), slot);
 }
 
@@ -122,14 +129,14 @@ void caller_arg_word(int n, Cell* out) {
 }
 
 const Cell* arg_of(const Cell* error, int n) {
-    if (n < 1 || n > 3 || error->w3 >= ARG_RING) return nullptr;
-    const ProvisionalArgs& a = arg_ring[error->w3];
+    if (n < 1 || n > 3 || error->w3 >= records().size()) return nullptr;
+    const ProvisionalArgs& a = records()[error->w3];
     return a.given[n - 1] ? &a.args[n - 1] : nullptr;
 }
 
 const Cell* near_of(const Cell* error) {
-    if (error->w3 >= ARG_RING) return nullptr;
-    return &arg_ring[error->w3].near;
+    if (error->w3 >= records().size()) return nullptr;
+    return &records()[error->w3].near;
 }
 
 ErrClass class_of(const Cell* error) { return static_cast<ErrClass>(error->w1); }
