@@ -22,7 +22,9 @@ def main():
             m = re.search(r";\s*expect-exit:\s*(-?\d+)", line)
             if m:
                 status = int(m.group(1)) & 0xFF
-    run = subprocess.run([zel, script], capture_output=True, timeout=120)
+    # Generous: under the sanitizers, on a busy machine, the scripts that
+    # unwind thousands of recursion levels again and again take minutes.
+    run = subprocess.run([zel, script], capture_output=True, timeout=600)
     out = run.stdout.decode("utf-8", "replace").splitlines()
     ok = out == expected and run.returncode == status
     if not ok:
