@@ -238,7 +238,7 @@ uint8_t* series_records(Node node, uint64_t offset, uint64_t bytes) {
 }  // namespace
 
 void sort_series(Node node, uint64_t offset, uint64_t n, uint64_t w, void* u, void* v, Compare cmp,
-                 bool stable) {
+                 bool stable, Store store) {
     if (n < 2 || w == 0) return;
     uint64_t bytes = records_bytes(n, w);
     uint64_t work = stable ? records_bytes(n / 2, w) : 0;
@@ -259,6 +259,10 @@ void sort_series(Node node, uint64_t offset, uint64_t n, uint64_t w, void* u, vo
     else
         detail::quick_sort_in(records, n, w, callback);
 
+    if (store) {
+        store(node, offset, records, bytes, u);
+        return;
+    }
     // The callback may have moved or shortened the series: look it up again.
     std::memcpy(series_records(node, offset, bytes), records, bytes);
 }

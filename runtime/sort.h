@@ -39,7 +39,11 @@ void sort(void* base, size_t n, size_t w, void* u, void* v, Compare cmp);
 // copy that the collector marks and never moves; the series is written only
 // after the last comparison. Raises script error `past-end` when the callback
 // shortened the series so that the records no longer fit.
+// `store`, when given, writes the sorted records back instead of a copy of
+// their bytes (text whose width the callback changed needs its characters
+// stored again at the new width); it gets the same `u` as the callback.
+using Store = void (*)(Node node, uint64_t offset, const uint8_t* records, uint64_t bytes, void* u);
 void sort_series(Node node, uint64_t offset, uint64_t n, uint64_t w, void* u, void* v, Compare cmp,
-                 bool stable);
+                 bool stable, Store store = nullptr);
 
 }  // namespace zel::sort

@@ -99,6 +99,23 @@ int call_compare(const void* a, const void* b, void* u, void* /*v*/) {
     }
 }
 
+// Writes the sorted characters back one by one at the text's width now: the
+// function may have widened the text (appending a wider character) since
+// the characters were copied at the old width.
+void store_chars(Node node, uint64_t offset, const uint8_t* records, uint64_t bytes, void* u) {
+    const CallOrder& o = *static_cast<const CallOrder*>(u);
+    SeriesBuffer* buf = series::buffer_of(node);
+    uint64_t first = offset / o.unit, count = bytes / o.unit;
+    uint64_t length = (buf->tail - buf->head) / unit_of(buf);
+    if (first + count > length) fire(ERR_SCRIPT, "past-end");
+    if (unit_of(buf) == o.unit) {
+        std::memcpy(buf->head_ptr() + offset, records, bytes);
+        return;
+    }
+    for (uint64_t i = 0; i < count; ++i)
+        buf = overwrite_char(buf, static_cast<uint32_t>(first + i), get_char(records + i * o.unit, o.unit));
+}
+
 }  // namespace
 
 Cell* sort(Cell* series, bool case_, Cell* skip, Cell* comparator, Cell* part, bool all, bool reverse,
@@ -145,7 +162,8 @@ Cell* sort(Cell* series, bool case_, Cell* skip, Cell* comparator, Cell* part, b
         // The function may run the collector or raise: the records are
         // sorted in a private copy and written back at the end.
         CallOrder call{comparator, o.unit, o.record, o.whole, reverse};
-        sort::sort_series(series->w2, uint64_t{h} * o.unit, n, width, &call, nullptr, call_compare, stable);
+        sort::sort_series(series->w2, uint64_t{h} * o.unit, n, width, &call, nullptr, call_compare, stable,
+                          store_chars);
     } else {
         uint8_t* base = series::buffer_of(series)->head_ptr() + uint64_t{h} * o.unit;
         // Stable whenever asked, with or without /case: records that compare
