@@ -317,7 +317,11 @@ uint32_t exit_throw(uint32_t code) {
     error_frame = call_top;
     CallFrame* f = find_exit_target(FRAME_CATCH, false);
     if (!f) {
+        // The stacks are back as the throw found them: the running call is
+        // the throw's own again, and a later error must not take it for
+        // the call that is running then.
         s.restore();
+        error_frame = nullptr;
         fire(ERR_THROW, "throw", &value);
     }
     restore_down_to(f);

@@ -316,6 +316,8 @@ void catch_(const int32_t* refs) {
     }
     if (code != THROWN_THROW) return;  // another exit passes through
     interpreter::pending = 0;
+    // The throw has ended here: the call it left from is no longer running.
+    stack::error_frame = nullptr;
     // The thrown value and its name sit at the catch frame's base.
     Cell value = stack::arguments[0];
     Cell name = stack::arguments[1];
