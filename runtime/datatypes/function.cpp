@@ -102,7 +102,6 @@ uint32_t check_spec(const Cell* spec_in) {
             if (type_at(p + 1, tail) != TYPE_BLOCK) bad_def(&spec);
             uint32_t after = type_at(p + 2, tail);
             if (after != TYPE_NULL && after != TYPE_REFINEMENT && after != TYPE_STRING) bad_def(&spec);
-            check_types(p + 1);
             p += 2;
             seen_return = true;
         } else if (t == TYPE_REFINEMENT) {
@@ -205,7 +204,7 @@ Node build_arg_list(const Cell* fn) {
         bool typed = cell::type(&next) == TYPE_BLOCK && block::rs_length_q(&next) > 0;
         if (is_arg_word(t) || t == TYPE_SET_WORD) {
             uint32_t kind = t == TYPE_GET_WORD ? 1 : t == TYPE_LIT_WORD ? 2 : t == TYPE_SET_WORD ? 3 : 0;
-            if (t == TYPE_SET_WORD && symbol::resolve(v.w2) != symbol::resolve(words::return_)) bad_def(&spec);
+            if (t == TYPE_SET_WORD && symbol::resolve(v.w2) != symbol::resolve(words::return_)) bad_def(&v);
             Cell* d = typed ? typeset::make_from_block(&list, &next) : typeset::push(&list);
             // The new cell may have moved with the list; find it at the tail.
             d = block::rs_tail(&list) - 1;
