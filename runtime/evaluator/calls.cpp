@@ -360,6 +360,7 @@ fetched:
             int32_t at = find_refinement(descs, count, el.w2);
             if (at < 0) fire(ERR_SCRIPT, "no-refine", name, &el);
             uint32_t slot_or_num = descs[at].w3;
+            if (path) bind_refinement(item - 1, fn, slot_or_num);
             record_refinement(native, slot_or_num, state, refs, argc, base, path);
             // The refinement's own arguments follow its descriptor.
             int32_t j = 0;

@@ -79,6 +79,15 @@ inline void record_refinement(bool native, uint32_t slot, bool state, int32_t* r
         set_logic(flag, state);
     }
 }
+// A refinement word of a path, once used, stays bound to the called
+// function's context (a function's refinement slot is its index there), as
+// binding it would leave it. Natives and routines have no such context.
+inline void bind_refinement(const Cell* item, const Cell* fn, uint32_t slot) {
+    if (cell::type(fn) != TYPE_FUNCTION || cell::type(item) != TYPE_WORD) return;
+    Cell* w = const_cast<Cell*>(item);  // a cell of the path's (pinned) series
+    w->w1 = fn->w1;
+    w->w3 = slot;
+}
 // Raises expect-arg for the argument at spec position `argn` (from 1).
 [[noreturn]] void expect_arg(const Cell* name, const Cell* fn, const Cell* value, int argn);
 // Calls a routine's registered body on the frame's arguments.

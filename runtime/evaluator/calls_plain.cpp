@@ -335,6 +335,7 @@ Cell* call_path(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, co
             fire(ERR_SCRIPT, "no-refine", &name, &el);
         }
         uint32_t slot = descs[at].w3;
+        bind_refinement(item, &fn, slot);
         record_refinement(native, slot, true, refs, argc, base, path);
         for (guess = at + 1; guess < count; ++guess) {
             const Cell* d = descs + guess;
