@@ -146,12 +146,15 @@ Cell* fetch_arg(Fetch& f, Cell* cursor, uint32_t kind) {
     if (kind == ARG_QUOTE) {
         switch (cell::type(&v)) {
             case TYPE_PAREN:
-                eval_block(&v, false);
-                return pending ? cursor : cursor + 1;
-            case TYPE_GET_WORD: v = *context::get(&v); break;
             case TYPE_GET_PATH:
-                eval_path(&v, cursor + 1, f.end, f.code, false, true, true, false);
-                return pending ? cursor : cursor + 1;
+                // Evaluated where it stands; the tracer hears of the value
+                // pushed, as for any other quoted argument.
+                if (cell::type(&v) == TYPE_PAREN) eval_block(&v, false);
+                else eval_path(&v, cursor + 1, f.end, f.code, false, true, true, false);
+                if (pending) return cursor;
+                if (tracing) trace::event(trace::EV_PUSH, f.code, cursor, nullptr, stack::top_cell());
+                return cursor + 1;
+            case TYPE_GET_WORD: v = *context::get(&v); break;
             default: break;
         }
     }
