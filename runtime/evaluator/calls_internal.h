@@ -79,9 +79,9 @@ inline void record_refinement(bool native, uint32_t slot, bool state, int32_t* r
         set_logic(flag, state);
     }
 }
-// A refinement word of a path, once used, stays bound to the called
-// function's context (a function's refinement slot is its index there), as
-// binding it would leave it. Natives and routines have no such context.
+// A path's refinement word, once used, stays bound to the called function's
+// context, at the refinement's slot (a function's frame slots are its
+// context's indexes). Natives and routines have no such context.
 inline void bind_refinement(const Cell* item, const Cell* fn, uint32_t slot) {
     if (cell::type(fn) != TYPE_FUNCTION || cell::type(item) != TYPE_WORD) return;
     Cell* w = const_cast<Cell*>(item);  // a cell of the path's (pinned) series
