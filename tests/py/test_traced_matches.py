@@ -46,8 +46,11 @@ def run(text, tmp):
 def compare(name, text, tmp):
     plain_status, plain = run(text, tmp)
     traced_status, trace = run(traced(text), tmp)
-    if plain_status == traced_status == "timeout":
-        print(f"{name}: runs too long both ways; not compared")
+    # A run past the time limit says nothing about its output: on a busy
+    # machine, under the sanitizers, a long script may end one way and not
+    # the other.
+    if "timeout" in (plain_status, traced_status):
+        print(f"{name}: runs too long (plain {plain_status}, traced {traced_status}); not compared")
         return
     if plain == trace and plain_status == traced_status:
         results["passed"] += 1
