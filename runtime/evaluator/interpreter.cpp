@@ -71,6 +71,20 @@ struct CodeScope {
     ~CodeScope() { code_frame = frame.prev; }
 };
 
+// Links a code frame kept across evaluations (a loop's body's) for one
+// evaluation, and unlinks it on every way out.
+struct CodeLink {
+    CodeFrame& frame;
+    explicit CodeLink(CodeFrame& f) : frame(f) {
+        frame.prev = code_frame;
+        frame.entry_top = stack::call_top;
+        code_frame = &frame;
+    }
+    ~CodeLink() { code_frame = frame.prev; }
+    CodeLink(const CodeLink&) = delete;
+    CodeLink& operator=(const CodeLink&) = delete;
+};
+
 Cell* infix_call(const Cell* fn, const Cell* name, Cell* cursor, Cell* end, const Cell* code, Cell* left, bool sub,
                  int kind);
 
@@ -185,6 +199,39 @@ namespace {
 }
 }  // namespace
 
+namespace {
+// Evaluates the expression at `cursor`, before `tail`, of a block under
+// evaluation (untraced): its value is pushed at `slot`. Returns the cursor
+// after it. The commonest expressions are taken directly: an assignment, a
+// call, a value taken as it is, a paren, a path.
+[[gnu::always_inline]] inline Cell* block_step(Cell* cursor, Cell* tail, const Cell* code, Cell* slot) {
+    Cell* next = cursor + 1;
+    uint32_t t = cell::type(cursor);
+    if (t == TYPE_WORD) {
+        const Cell* v = bound_value(cursor);
+        uint32_t vt = v ? cell::type(v) : TYPE_NULL;
+        if (is_callable(vt)) {
+            cursor = call_named(cursor, v, tail, code, false);
+        } else if (is_plain_value(vt) && v) {
+            cursor = simple_operand(v, next, tail, code, slot);
+        } else {
+            cursor = eval_expression(cursor, tail, code, false, true, false);
+        }
+    } else if (t == TYPE_SET_WORD) {
+        cursor = assign(cursor, tail, code);
+    } else if (t == TYPE_PAREN) {
+        cursor = nested(cursor, tail, code, false);
+    } else if (is_literal(t)) {
+        cursor = simple_operand(cursor, next, tail, code, slot);
+    } else if (t == TYPE_PATH) {
+        cursor = eval_nested(cursor, tail, code, false);
+    } else {
+        cursor = eval_expression(cursor, tail, code, false, true, false);
+    }
+    return cursor;
+}
+}  // namespace
+
 void eval_block(const Cell* code_in, bool chain) {
     if (tracing) {
         eval_block_traced(code_in, chain);
@@ -217,32 +264,10 @@ void eval_block(const Cell* code_in, bool chain) {
         CodeScope scope(*code_in, cursor);
         const Cell* code = &scope.frame.code;
         for (;;) {
-            // The commonest expressions directly: an assignment, a call, a
-            // value taken as it is, a paren, a path.
-            Cell* next = cursor + 1;
-            uint32_t t = cell::type(cursor);
-            if (t == TYPE_WORD) {
-                const Cell* v = bound_value(cursor);
-                uint32_t vt = v ? cell::type(v) : TYPE_NULL;
-                if (is_callable(vt)) {
-                    cursor = call_named(cursor, v, tail, code, false);
-                } else if (is_plain_value(vt) && v) {
-                    cursor = simple_operand(v, next, tail, code, slot);
-                } else {
-                    cursor = eval_expression(cursor, tail, code, false, true, false);
-                }
-            } else if (t == TYPE_SET_WORD) {
-                cursor = assign(cursor, tail, code);
-            } else if (t == TYPE_PAREN) {
-                cursor = nested(cursor, tail, code, false);
-            } else if (is_literal(t)) {
-                cursor = simple_operand(cursor, next, tail, code, slot);
-            } else if (t == TYPE_PATH) {
-                cursor = eval_nested(cursor, tail, code, false);
-            } else {
-                cursor = eval_expression(cursor, tail, code, false, true, false);
-            }
-            if (pending) return;
+            cursor = block_step(cursor, tail, code, slot);
+            // (Marked unlikely: GCC then tests it once after a call, not
+            // once in the call's steps and again here.)
+            if (__builtin_expect(pending != 0, 0)) return;
             // The block may have lost values meanwhile.
             tail = pin.end_within(tail);
             if (cursor >= tail) break;
@@ -253,6 +278,75 @@ void eval_block(const Cell* code_in, bool chain) {
         safe_point();
     }
     if (chain) stack::set_last_keep(slot);
+}
+
+namespace {
+// One run of a loop's body, chained into the current frame's result slot:
+// eval_block's steps, in the code frame the loop keeps for its body. The
+// frame is linked only while the body runs, so that the loop's own steps
+// between runs are reported at the loop's code; its block is read again at
+// each run (the runs before may have changed it).
+[[gnu::always_inline]] inline void run_in(CodeFrame& frame) {
+    if (tracing) {
+        eval_block(&frame.code, true);
+        return;
+    }
+    SeriesBuffer* buf = node_table[frame.code.w2];
+    Cell* tail = buf->tail_cell();
+    Cell* cursor = buf->head_cell() + frame.code.w1;
+    Cell* slot = stack::top;
+    if (cursor >= tail) {
+        set_unset(stack::push_new());
+        stack::set_last_keep(slot);
+        safe_point();
+        return;
+    }
+    Pin pin(buf);
+    {
+        CodeLink link(frame);
+        frame.head = cursor;
+        frame.cursor = cursor;
+        for (;;) {
+            cursor = block_step(cursor, tail, &frame.code, slot);
+            if (__builtin_expect(pending != 0, 0)) return;
+            tail = pin.end_within(tail);
+            if (cursor >= tail) break;
+            stack::top = slot;
+            frame.cursor = cursor;
+            safe_point();
+        }
+        safe_point();
+    }
+    stack::set_last_keep(slot);
+}
+}  // namespace
+
+LoopBody::LoopBody(const Cell* body) : frame_{*body, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr} {}
+
+void LoopBody::run() { run_in(frame_); }
+
+void LoopBody::run_counted(int64_t n, const Cell* counter) {
+    Cell word;
+    if (counter) word = *counter;
+    for (int64_t i = 1; n < 0 || i <= n; ++i) {
+        if (counter) {
+            Cell number;
+            set_integer(&number, static_cast<int32_t>(i));
+            set_word(&word, &number);
+        }
+        stack::reset();
+        try {
+            run_in(frame_);
+        } catch (const Thrown& t) {
+            // A break or continue thrown by C++ code that could not return it.
+            if (t.code != THROWN_BREAK && t.code != THROWN_CONTINUE) throw;
+            pending = t.code;
+        }
+        if (__builtin_expect(pending != 0, 0)) {
+            if (pending != THROWN_CONTINUE) return;
+            pending = 0;
+        }
+    }
 }
 
 Cell* eval_next(const Cell* code, Cell* cursor, Cell* end, bool sub) {

@@ -78,6 +78,26 @@ void install_callbacks();
 // traced, an eval frame); with `chain` the result lands in the current
 // frame's result slot, else it is left as the top cell of the argument stack.
 void eval_block(const Cell* code, bool chain);
+// A loop's body, run again and again in the loop's frame (the current
+// frame): each run is eval_block(body, true), its code frame made once for
+// the loop rather than once per run. The body's cell is copied; its block
+// is read as it is at each run.
+class LoopBody {
+public:
+    explicit LoopBody(const Cell* body);
+    // One run; returns at once when an exit is pending.
+    void run();
+    // Runs the body `n` times (without end when n < 0), first setting the
+    // word `counter`, when given, to the run's number from 1. A continue,
+    // pending or thrown, ends its run only; any other exit ends the runs
+    // and is left pending (a thrown break too).
+    void run_counted(int64_t n, const Cell* counter);
+    LoopBody(const LoopBody&) = delete;
+    LoopBody& operator=(const LoopBody&) = delete;
+
+private:
+    CodeFrame frame_;
+};
 // Evaluates one expression from `cursor` (then applies infix operators
 // unless `prefix`); returns the cursor after it.
 Cell* eval_expression(Cell* cursor, Cell* end, const Cell* code, bool prefix, bool sub, bool passive);

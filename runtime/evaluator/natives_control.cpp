@@ -77,7 +77,8 @@ bool condition(const Cell* cond) {
 }
 
 void while_(const int32_t*) {
-    Cell cond = *arg(0), body = *arg(1);
+    Cell cond = *arg(0);
+    interpreter::LoopBody body(arg(1));
     stack::mark_loop(&words::_body_tag);
     for (;;) {
         stack::reset();
@@ -85,7 +86,7 @@ void while_(const int32_t*) {
         if (interpreter::pending) return;
         if (!truthy_checked(stack::arguments)) break;
         stack::reset();
-        Iteration it = run_body(&body);
+        Iteration it = run_body(body);
         if (it == ITER_EXIT) return;
         if (it == ITER_BREAK) {
             // A break's value (unset without /return) is the result.
@@ -99,11 +100,11 @@ void while_(const int32_t*) {
 }
 
 void until_(const int32_t*) {
-    Cell body = *arg(0);
+    interpreter::LoopBody body(arg(0));
     stack::mark_loop(&words::_body_tag);
     for (;;) {
         stack::reset();
-        eval_loop_block(&body);
+        eval_loop_block(body);
         if (interpreter::pending == THROWN_BREAK) {
             interpreter::pending = 0;
             break;
@@ -124,21 +125,16 @@ int32_t count_arg(Cell* c) {
     return cell::get_int(c);
 }
 
-// Runs a body under a loop frame `n` times (forever when n is -1), calling
-// `before` with the iteration number (from 1) first; the body's last value,
-// or a break's, becomes the result. Returns at once when another exit is
-// pending.
-template <typename Before>
-void run_loop(const Cell* body_in, int64_t n, Before before) {
-    Cell body = *body_in;
+// Runs a body under a loop frame `n` times (forever when n is -1), setting
+// the counter word, when given, to the run's number (from 1) first; the
+// body's last value, or a break's, becomes the result. Returns at once when
+// another exit is pending.
+void run_loop(const Cell* body_in, int64_t n, const Cell* counter) {
+    interpreter::LoopBody body(body_in);
     mark_loop_unset();
-    for (int64_t i = 1; n < 0 || i <= n; ++i) {
-        before(i);
-        stack::reset();
-        Iteration it = run_body(&body);
-        if (it == ITER_EXIT) return;
-        if (it == ITER_BREAK) break;
-    }
+    body.run_counted(n, counter);
+    if (interpreter::pending == THROWN_BREAK) interpreter::pending = 0;
+    else if (interpreter::pending) return;
     stack::unwind_last();
 }
 
@@ -148,7 +144,7 @@ void loop_(const int32_t*) {
         result_none();
         return;
     }
-    run_loop(arg(1), n, [](int64_t) {});
+    run_loop(arg(1), n, nullptr);
 }
 
 void repeat_(const int32_t*) {
@@ -158,14 +154,10 @@ void repeat_(const int32_t*) {
         result_none();
         return;
     }
-    run_loop(arg(2), n, [&w](int64_t i) {
-        Cell counter;
-        set_integer(&counter, static_cast<int32_t>(i));
-        interpreter::set_word(&w, &counter);
-    });
+    run_loop(arg(2), n, &w);
 }
 
-void forever_(const int32_t*) { run_loop(arg(0), -1, [](int64_t) {}); }
+void forever_(const int32_t*) { run_loop(arg(0), -1, nullptr); }
 
 void switch_(const int32_t* refs) {
     Cell value = *arg(0);

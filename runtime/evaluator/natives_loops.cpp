@@ -74,7 +74,7 @@ int64_t set_loop_words(Cell* s, const Cell* words_blk) {
 void foreach_(const int32_t*) {
     Cell words_arg = *arg(0);
     Cell s = *arg(1);
-    Cell body = *arg(2);
+    interpreter::LoopBody body(arg(2));
     // An empty block of words is refused at once; its words are checked at
     // each step (so not at all over an empty series).
     if (cell::type(&words_arg) == TYPE_BLOCK) {
@@ -91,7 +91,7 @@ void foreach_(const int32_t*) {
         if (step == 0) break;
         s.w1 += static_cast<uint32_t>(step);
         stack::reset();
-        Iteration it = run_body(&body);
+        Iteration it = run_body(body);
         if (it == ITER_EXIT) return;
         if (it == ITER_BREAK) break;
     }
@@ -100,7 +100,7 @@ void foreach_(const int32_t*) {
 
 void forall_(const int32_t*) {
     Cell w = *arg(0);
-    Cell body = *arg(1);
+    interpreter::LoopBody body(arg(1));
     Cell s = *context::get(&w);
     uint32_t t = cell::type(&s);
     if (!series::any_series(t)) {
@@ -116,7 +116,7 @@ void forall_(const int32_t*) {
     bool broke = false;
     while (remaining(&s) > 0) {
         stack::reset();
-        Iteration it = run_body(&body);
+        Iteration it = run_body(body);
         if (it == ITER_EXIT) return;
         if (it == ITER_BREAK) {
             broke = true;
@@ -135,7 +135,7 @@ void forall_(const int32_t*) {
 void remove_each_(const int32_t*) {
     Cell words_arg = *arg(0);
     Cell data = *arg(1);
-    Cell body = *arg(2);
+    interpreter::LoopBody body(arg(2));
     // The values taken per step are counted once: the body may change the
     // words block, but each step moves (or removes) by this count. No words
     // at all takes nothing, and the data comes back as it was.
@@ -147,7 +147,7 @@ void remove_each_(const int32_t*) {
     while (count > 0 && remaining(&s) > 0) {
         if (set_loop_words(&s, &words_arg) == 0) break;
         stack::reset();
-        Iteration it = run_body(&body);
+        Iteration it = run_body(body);
         if (it == ITER_EXIT) return;
         if (it == ITER_BREAK) break;
         // A continue skips the removal of the values just visited.

@@ -57,12 +57,22 @@ inline void eval_loop_block(const Cell* blk) {
     }
 }
 
+// The same for a loop's body run by a LoopBody.
+inline void eval_loop_block(interpreter::LoopBody& body) {
+    try {
+        body.run();
+    } catch (const Thrown& t) {
+        if (t.code != THROWN_BREAK && t.code != THROWN_CONTINUE) throw;
+        interpreter::pending = t.code;
+    }
+}
+
 enum Iteration { ITER_NEXT, ITER_CONTINUE, ITER_BREAK, ITER_EXIT };
 // Runs one iteration of a loop body (the loop frame is the current frame):
 // ITER_BREAK when a break ended the loop (the loop frame's result set),
 // ITER_EXIT when another exit is pending, ITER_CONTINUE after a continue,
 // ITER_NEXT otherwise.
-inline Iteration run_body(const Cell* body) {
+inline Iteration run_body(interpreter::LoopBody& body) {
     eval_loop_block(body);
     if (!interpreter::pending) return ITER_NEXT;
     switch (interpreter::pending) {
