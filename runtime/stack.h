@@ -188,6 +188,12 @@ inline void mark_interp_func(const Cell* word, Node fctx) {
     f->fctx = fctx;
     f->saved = fctx ? node_table[fctx]->head_cell()->w2 : 0;
 }
+// The same for a function's call, whose context is never 0.
+inline void mark_function_call(const Cell* word, Node fctx) {
+    CallFrame* f = open_frame(word->w2, word->w1, FRAME_INTERP_FUNC);
+    f->fctx = fctx;
+    f->saved = node_table[fctx]->head_cell()->w2;
+}
 
 // Non-local exits. Each ends by throwing its code (or raising the matching
 // throw-class error when nothing can take it).

@@ -61,7 +61,33 @@ void summarise(const Cell* fn, Node list) {
         refinements = static_cast<uint32_t>(cell::get_int(d + n - 1));
     if (refinements > MAX_REFS) simple = false;
     uint32_t control = control_shape(fn, d + first, count) ? PLAN_CONTROL : 0;
-    cell::set(d, TYPE_NONE, (first & 0xFF) | (count & 0xFF) << 8 | (simple ? PLAN_SIMPLE : 0) | control, i,
+    uint32_t rest = 0;
+    if (!is_native_like(cell::type(fn))) {
+        // The slots push_rest pushes, as it pushes them: most functions
+        // have none and their calls skip it; a few are pushed by pattern.
+        uint64_t slots = 0, flags = 0;
+        auto add = [&](bool flag) {
+            if (slots < PLAN_REST_MAX && flag) flags |= uint64_t{1} << slots;
+            ++slots;
+        };
+        for (uint32_t k = i; k < n; ++k) {
+            uint32_t t = cell::type(d + k);
+            if (t == TYPE_TYPESET && kind_of(d + k) != ARG_RETURN) {
+                add(false);
+            } else if (t == TYPE_REFINEMENT) {
+                add(true);
+            } else if (t == TYPE_INTEGER) {
+                add(true);
+                for (int32_t m = 1; m < cell::get_int(d + k) && slots <= PLAN_REST_MAX; ++m) add(false);
+            }
+        }
+        if (slots) rest = PLAN_REST;
+        if (slots && slots <= PLAN_REST_MAX) {
+            rest |= static_cast<uint32_t>(slots) << PLAN_REST_SHIFT;
+            refinements = static_cast<uint32_t>(flags);
+        }
+    }
+    cell::set(d, TYPE_NONE, (first & 0xFF) | (count & 0xFF) << 8 | (simple ? PLAN_SIMPLE : 0) | control | rest, i,
               refinements);
 }
 

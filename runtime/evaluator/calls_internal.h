@@ -34,12 +34,21 @@ inline bool is_native_like(uint32_t t) { return t == TYPE_NATIVE || t == TYPE_AC
 //   w1: bits 0-7 the first leading argument's index, bits 8-15 their count,
 //       bit 16 simple (all evaluated, nothing else between them)
 //   w2: index of the first descriptor after them
-//   w3: a native's refinement count
+//   w3: a native's refinement count; a function's pattern of its other
+//       slots (below)
 constexpr uint32_t PLAN_SIMPLE = 1u << 16;
 //       bit 17 for if, unless and either: the spec has the usual shape (a
 //       condition, then one or two branches that accept block!, nothing
 //       more), so literal blocks after the condition are its branches
 constexpr uint32_t PLAN_CONTROL = 1u << 17;
+//       bit 18 a function's frame has slots after its leading arguments
+//       (refinements, their arguments, locals), which a call pushes
+//       bits 24-31 a function's count of those slots when they are at
+//       most 32: each is then a refinement's flag, off, or a none, and w3
+//       holds their pattern (bit k set: slot k is a flag); 0 otherwise
+constexpr uint32_t PLAN_REST = 1u << 18;
+constexpr uint32_t PLAN_REST_SHIFT = 24;
+constexpr uint32_t PLAN_REST_MAX = 32;
 inline uint32_t plan_first(const Cell* s) { return s->w1 & 0xFF; }
 inline uint32_t plan_count(const Cell* s) { return (s->w1 >> 8) & 0xFF; }
 

@@ -18,13 +18,35 @@ namespace zel::interpreter {
 
 namespace {
 
+// The operators that follow an argument pushed at `slot` (as infix_from);
+// `stop` is set when one applied the general way leaves an exit pending.
+// The integer ones, combined here, never do: their callers then need not
+// look at the pending code again.
+[[gnu::always_inline]] inline Cell* operators_on(Cell* cursor, Cell*& end, const Cell* code, Cell* slot,
+                                                 const Cell* op, bool& stop) {
+    if (!tracing) {
+        while (Cell* next = integer_infix(cursor, end, slot, op)) {
+            cursor = next;
+            stack::top = slot + 1;
+            if (!(op = infix_follows(cursor, end))) return cursor;
+        }
+    }
+    cursor = apply_infix(cursor, end, code, slot, true, op);
+    end = end_now(code, end);
+    stop = pending != 0;
+    return cursor;
+}
+
 // Pushes the leading arguments from descriptor `d` (those before it are
 // pushed already) up to `fixed_end`; `first` is the first leading
 // descriptor, from which reports count positions. Returns the cursor after
 // them; `end` becomes the code's end as the arguments' evaluation left it.
+// `stop` is set when an argument's evaluation leaves an exit pending (the
+// cursor is then where it stopped); it is left alone otherwise, for the
+// pending code can only be set where an argument is evaluated.
 [[gnu::always_inline]] inline Cell* fetch_leading(const Cell* fn, const Cell* first, const Cell* d,
                                                   const Cell* fixed_end, Cell* cursor, Cell*& end, const Cell* code,
-                                                  const Cell* name, bool infix) {
+                                                  const Cell* name, bool infix, bool& stop) {
     if (infix) {
         // The left operand already sits in the frame's first cell.
         ++stack::top;
@@ -46,14 +68,17 @@ namespace {
             Cell* slot = stack::top - 1;
             ++cursor;
             if (const Cell* op = infix ? nullptr : infix_follows(cursor, end)) {
-                cursor = infix_from(cursor, end, code, slot, true, op);
-                if (pending) return cursor;
+                cursor = operators_on(cursor, end, code, slot, op, stop);
+                if (stop) return cursor;
             }
             v = slot;
         } else {
             Cell* after = call_word(cursor, end, code, infix);
             cursor = after ? after : eval_expression(cursor, end, code, infix, true, false);
-            if (pending) return cursor;
+            if (pending) {
+                stop = true;
+                return cursor;
+            }
             end = end_now(code, end);
             v = stack::top_cell();
         }
@@ -64,19 +89,37 @@ namespace {
 
 // Pushes the leading arguments the summary describes, from the one at
 // `from` (0-based; those before it are pushed already) up to `count` of
-// them; returns the cursor after them.
+// them; returns the cursor after them. `stop` as for fetch_leading.
 [[gnu::always_inline]] inline Cell* fetch_fixed(const Cell* fn, const Cell* descs, Cell* cursor, Cell*& end,
-                                                const Cell* code, const Cell* name, bool infix, int from = 0,
-                                                int count = 255) {
+                                                const Cell* code, const Cell* name, bool infix, bool& stop,
+                                                int from = 0, int count = 255) {
     const Cell* first = descs + plan_first(descs);
     uint32_t n = plan_count(descs);
     if (static_cast<uint32_t>(count) < n) n = static_cast<uint32_t>(count);
-    return fetch_leading(fn, first, first + from, first + n, cursor, end, code, name, infix);
+    return fetch_leading(fn, first, first + from, first + n, cursor, end, code, name, infix, stop);
+}
+// The same, for callers that look at the pending code themselves.
+[[gnu::always_inline]] inline Cell* fetch_fixed(const Cell* fn, const Cell* descs, Cell* cursor, Cell*& end,
+                                                const Cell* code, const Cell* name, bool infix, int from = 0,
+                                                int count = 255) {
+    bool stop = false;
+    return fetch_fixed(fn, descs, cursor, end, code, name, infix, stop, from, count);
 }
 
 // A function's slots after its leading arguments: refinements off, their
-// arguments none, then the locals.
+// arguments none, then the locals. A few are pushed by the summary's
+// pattern when the stack has room for them all; else one by one from the
+// descriptors, so that a full stack is met where it always was.
 inline void push_rest(const Cell* descs, const Cell* tail) {
+    if (uint32_t n = descs->w1 >> PLAN_REST_SHIFT; n && n <= static_cast<uint32_t>(stack::args_end - stack::top)) {
+        uint32_t flags = descs->w3;
+        Cell* c = stack::top;
+        stack::top = c + n;
+        for (uint32_t k = 0; k < n; ++k, ++c) {
+            if (flags >> k & 1) set_logic(c, false); else set_none(c);
+        }
+        return;
+    }
     for (const Cell* d = descs + descs->w2; d < tail; ++d) {
         switch (cell::type(d)) {
             case TYPE_TYPESET:
@@ -123,8 +166,9 @@ template <int BRANCHES>
                                                 const Cell* code, const Cell* name) {
     const Cell* first = descs + plan_first(descs);
     if (cursor >= end || !(descs->w1 & PLAN_CONTROL)) return finish_control(fn, descs, 0, cursor, end, code, name);
-    cursor = fetch_leading(fn, first, first, first + 1, cursor, end, code, name, false);
-    if (pending) return cursor;
+    bool stop = false;
+    cursor = fetch_leading(fn, first, first, first + 1, cursor, end, code, name, false, stop);
+    if (stop) return cursor;
     Cell* after = cursor + BRANCHES;
     bool literal = after <= end && cell::type(cursor) == TYPE_BLOCK &&
                    (BRANCHES == 1 || cell::type(cursor + 1) == TYPE_BLOCK) && !infix_follows(after, end);
@@ -174,17 +218,22 @@ template <int CONTROL>
 
 // Fills the frame of a function or a routine whose more block is `more`:
 // the arguments fetched by its list's summary, then its other slots; a list
-// the summary cannot serve goes the general way.
+// the summary cannot serve goes the general way. `stop` is set when an exit
+// is left pending (the frame then unfilled).
 [[gnu::always_inline]] inline Cell* fetch_slots(const Cell* fn, const Cell* more, Cell* cursor, Cell* end,
-                                                const Cell* code, const Cell* name, bool infix) {
+                                                const Cell* code, const Cell* name, bool infix, bool& stop) {
     SeriesBuffer* lb = series::buffer_of(arg_list(fn, more));
     const Cell* descs = lb->head_cell();
-    if (!(descs->w1 & PLAN_SIMPLE)) return eval_arguments_plain(fn, cursor, end, code, name, infix);
+    if (!(descs->w1 & PLAN_SIMPLE)) {
+        cursor = eval_arguments_plain(fn, cursor, end, code, name, infix);
+        stop = pending != 0;
+        return cursor;
+    }
     // Descriptors are read by address while arguments are evaluated.
     Pin pin_list(lb);
-    cursor = fetch_fixed(fn, descs, cursor, end, code, name, infix);
-    if (pending) return cursor;
-    push_rest(descs, lb->tail_cell());
+    cursor = fetch_fixed(fn, descs, cursor, end, code, name, infix, stop);
+    if (stop) return cursor;
+    if (descs->w1 & PLAN_REST) push_rest(descs, lb->tail_cell());
     return cursor;
 }
 
@@ -225,11 +274,12 @@ PLAIN_CALL Cell* call_function_plain(const Cell* fn_in, Cell* cursor, Cell* end,
                                      const Cell* name) {
     Cell fn = *fn_in;
     stack::push(&fn);
-    stack::mark_interp_func(name, fn.w1);
+    stack::mark_function_call(name, fn.w1);
     const Cell* more = more_of(&fn);
     Cell body = more[0];
-    cursor = fetch_slots(&fn, more, cursor, end, code, name, false);
-    if (pending) return cursor;
+    bool stop = false;
+    cursor = fetch_slots(&fn, more, cursor, end, code, name, false, stop);
+    if (stop) return cursor;
     run_function(&fn, name, &body);
     if (pending) return cursor;
     finish(sub);
@@ -257,8 +307,9 @@ PLAIN_CALL Cell* call_routine_plain(const Cell* fn_in, Cell* cursor, Cell* end, 
     Cell fn = *fn_in;
     stack::push(&fn);
     stack::mark_interp_native(name);
-    cursor = fetch_slots(&fn, more_of(&fn), cursor, end, code, name, false);
-    if (pending) return cursor;
+    bool stop = false;
+    cursor = fetch_slots(&fn, more_of(&fn), cursor, end, code, name, false, stop);
+    if (stop) return cursor;
     if (cell::type(&fn) == TYPE_ROUTINE) exec_routine(&fn);
     finish(sub);
     return cursor;
@@ -270,7 +321,8 @@ PLAIN_CALL Cell* call_routine_plain(const Cell* fn_in, Cell* cursor, Cell* end, 
 
 Cell* fetch_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, const Cell* name, bool infix) {
     if (is_native_like(cell::type(fn))) return fetch_native<-1>(fn, cursor, end, code, name, infix);
-    return fetch_slots(fn, more_of(fn), cursor, end, code, name, infix);
+    bool stop = false;
+    return fetch_slots(fn, more_of(fn), cursor, end, code, name, infix, stop);
 }
 
 Cell* call_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, bool sub, const Cell* name) {
