@@ -4,6 +4,7 @@
 #include <algorithm>
 #include "runtime/actions_stack.h"
 #include "runtime/cells.h"
+#include "runtime/collector.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/function.h"
 #include "runtime/evaluator/calls_internal.h"
@@ -338,7 +339,22 @@ Cell* call_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, bool
     return call_routine_plain(fn, cursor, end, code, sub, name);
 }
 
-Cell* call_path(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, const Cell* path, const Cell* name_pos) {
+namespace {
+
+// The refinement descriptor written with the same id as `sym` (the usual
+// case), else the one find_refinement resolves, or -1.
+inline int32_t refinement_at(const Cell* descs, int32_t count, uint32_t sym) {
+    for (int32_t i = static_cast<int32_t>(descs->w2); i < count; ++i)
+        if (cell::type(descs + i) == TYPE_REFINEMENT && descs[i].w2 == sym) return i;
+    return find_refinement(descs, count, sym);
+}
+
+// call_path's work, for the two ways in: a function and the path's items
+// the caller has read. NATIVE: the callable is a native or an action, not
+// known ahead when -1.
+template <int NATIVE>
+[[gnu::always_inline]] inline Cell* call_refined(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code,
+                                                 const Cell* path, const Cell* name_pos) {
     Cell fn = *fn_in;
     uint32_t t = cell::type(&fn);
     if (t == TYPE_ROUTINE) return nullptr;
@@ -357,7 +373,7 @@ Cell* call_path(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, co
     Pin pin_list(lb);
     Cell name = *name_pos;
     name.header &= ~FLAG_NEW_LINE;
-    bool native = is_native_like(t);
+    bool native = NATIVE < 0 ? is_native_like(t) : NATIVE == 1;
     if (native) stack::mark_interp_native(&name); else stack::mark_interp_func(&name, fn.w1);
     cursor = fetch_fixed(&fn, descs, cursor, end, code, &name, false);
     if (pending) return cursor;
@@ -381,7 +397,7 @@ Cell* call_path(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, co
         uint32_t sym = item->w2;
         int32_t at = guess < count && cell::type(descs + guess) == TYPE_REFINEMENT && descs[guess].w2 == sym
                          ? guess
-                         : find_refinement(descs, count, sym);
+                         : refinement_at(descs, count, sym);
         if (at < 0) {
             Cell el = *item;
             fire(ERR_SCRIPT, "no-refine", &name, &el);
@@ -412,10 +428,63 @@ Cell* call_path(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, co
             }
         }
     }
-    if (native) call_native(&fn, refs); else run_function(&fn, &name, &body);
+    // As run_function, in line.
+    if (native) call_native(&fn, refs);
+    else if (fn.header & (function::FLAG_NO_TRACE | function::FLAG_TRACE)) call_function(&fn, fn.w1, &name, 0);
+    else run_body(&fn, &body, &name);
     if (pending) return cursor;
     finish(true);
     return cursor;
+}
+
+}  // namespace
+
+Cell* call_path(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, const Cell* path, const Cell* name_pos) {
+    return call_refined<-1>(fn_in, cursor, end, code, path, name_pos);
+}
+
+namespace {
+// call_named_path once its head is known to hold `fn_value`, a callable.
+// Everything it calls in this file is put in line (flatten): GCC otherwise
+// leaves the body's run and the frame's end out of line in a function this
+// size. noipa keeps its arguments as they are, so that the call to it is a
+// plain jump.
+[[gnu::flatten, gnu::noipa]] Cell* call_path_of(const Cell* path_in, const Cell* fn_value, Cell* cursor, Cell* end,
+                                                   const Cell* code, bool sub) {
+    // The path is walked in the form it had when the call began, its
+    // buffer kept in place and its values alive meanwhile.
+    Cell path = *path_in;
+    collector::Root keep_path(&path);
+    SeriesBuffer* pb = series::buffer_of(&path);
+    Pin pin(pb);
+    const Cell* head = pb->head_cell() + path.w1;
+    Cell* saved_top = stack::top;
+    Cell fn = *fn_value;  // the general way calls it after its list may be built
+    // Functions, the commonest, compiled apart.
+    Cell* next = cell::type(&fn) == TYPE_FUNCTION ? call_refined<0>(&fn, cursor, end, code, &path, head)
+                                                  : call_path(&fn, cursor, end, code, &path, head);
+    cursor = next ? next : eval_code(&fn, cursor, end, code, true, &path, head, nullptr, 0, false);
+    if (pending) return cursor;
+    if (!sub) {
+        Cell r = *stack::top_cell();
+        stack::top = saved_top;
+        stack::set_last_keep(&r);
+    }
+    if (tracing) trace::event(trace::EV_EXIT, &path, block::rs_tail(&path), nullptr, stack::top_cell());
+    return cursor;
+}
+}  // namespace
+
+Cell* call_named_path(const Cell* path_in, Cell* cursor, Cell* end, const Cell* code, bool sub, bool case_) {
+    SeriesBuffer* pb = series::buffer_of(path_in);
+    if (static_cast<int64_t>((pb->tail - pb->head) / sizeof(Cell)) > static_cast<int64_t>(path_in->w1)) {
+        // The index is within the series: no clamping.
+        const Cell* head = pb->head_cell() + path_in->w1;
+        const Cell* fn_value = cell::type(head) == TYPE_WORD ? bound_value(head) : nullptr;
+        if (fn_value && is_callable(cell::type(fn_value)))
+            return call_path_of(path_in, fn_value, cursor, end, code, sub);
+    }
+    return walk_path(path_in, cursor, end, code, false, false, sub, case_);
 }
 
 }  // namespace zel::interpreter

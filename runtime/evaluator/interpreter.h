@@ -119,8 +119,15 @@ Cell* call_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, bool
 // refinement words, untraced, its result pushed; null (nothing done) when
 // the call is not that simple.
 Cell* call_path(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, const Cell* path, const Cell* name_pos);
+// eval_path of a path neither set nor get, untraced, whose head word holds
+// a callable: the call, its refinements the path's other items, the result
+// pushed (sub) or made the current result. Any other path goes to walk_path.
+Cell* call_named_path(const Cell* path, Cell* cursor, Cell* end, const Cell* code, bool sub, bool case_);
 // Evaluates a path, a get-path (get) or a set-path's assignment (set).
 Cell* eval_path(const Cell* path, Cell* cursor, Cell* end, const Cell* code, bool set, bool get, bool sub,
+                bool case_);
+// eval_path the general way, for any path.
+Cell* walk_path(const Cell* path, Cell* cursor, Cell* end, const Cell* code, bool set, bool get, bool sub,
                 bool case_);
 
 // Builds, summarises and keeps a callable's argument descriptor list (in

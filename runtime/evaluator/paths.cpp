@@ -22,7 +22,7 @@ inline int64_t path_length(const Cell* path) {
 }
 }  // namespace
 
-Cell* eval_path(const Cell* path_in, Cell* cursor, Cell* end, const Cell* code, bool set, bool get, bool sub,
+Cell* walk_path(const Cell* path_in, Cell* cursor, Cell* end, const Cell* code, bool set, bool get, bool sub,
                 bool case_) {
     Cell path = *path_in;
     collector::Root keep_path(&path);
@@ -127,6 +127,13 @@ Cell* eval_path(const Cell* path_in, Cell* cursor, Cell* end, const Cell* code, 
     if (set) return cursor;  // the assigned value is already the frame's result
     if (sub) stack::push(&parent); else stack::set_last_keep(&parent);
     return cursor;
+}
+
+Cell* eval_path(const Cell* path_in, Cell* cursor, Cell* end, const Cell* code, bool set, bool get, bool sub,
+                bool case_) {
+    // The common call, kept apart from the walk (whose frame is larger).
+    if (!(tracing | set | get)) return call_named_path(path_in, cursor, end, code, sub, case_);
+    return walk_path(path_in, cursor, end, code, set, get, sub, case_);
 }
 
 }  // namespace zel::interpreter
