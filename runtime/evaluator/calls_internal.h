@@ -4,6 +4,7 @@
 #include <cstdint>
 #include "runtime/actions_stack.h"
 #include "runtime/cell.h"
+#include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/native.h"
@@ -96,6 +97,18 @@ inline void bind_refinement(const Cell* item, const Cell* fn, uint32_t slot) {
     Cell* w = const_cast<Cell*>(item);  // a cell of the path's (pinned) series
     w->w1 = fn->w1;
     w->w3 = slot;
+}
+// Ends the call a path made: its result, pushed above `saved_top`, stays
+// there (sub) or becomes the current result; then the path's exit event.
+inline Cell* end_path_call(Cell* cursor, const Cell* path, Cell* saved_top, bool sub) {
+    if (pending) return cursor;
+    if (!sub) {
+        Cell r = *stack::top_cell();
+        stack::top = saved_top;
+        stack::set_last_keep(&r);
+    }
+    if (tracing) trace::event(trace::EV_EXIT, path, block::rs_tail(path), nullptr, stack::top_cell());
+    return cursor;
 }
 // Raises expect-arg for the argument at spec position `argn` (from 1).
 [[noreturn]] void expect_arg(const Cell* name, const Cell* fn, const Cell* value, int argn);

@@ -464,14 +464,7 @@ namespace {
     Cell* next = cell::type(&fn) == TYPE_FUNCTION ? call_refined<0>(&fn, cursor, end, code, &path, head)
                                                   : call_path(&fn, cursor, end, code, &path, head);
     cursor = next ? next : eval_code(&fn, cursor, end, code, true, &path, head, nullptr, 0, false);
-    if (pending) return cursor;
-    if (!sub) {
-        Cell r = *stack::top_cell();
-        stack::top = saved_top;
-        stack::set_last_keep(&r);
-    }
-    if (tracing) trace::event(trace::EV_EXIT, &path, block::rs_tail(&path), nullptr, stack::top_cell());
-    return cursor;
+    return end_path_call(cursor, &path, saved_top, sub);
 }
 }  // namespace
 

@@ -44,8 +44,8 @@ extern CodeFrame* code_frame;
 // the assignment runs, and puts back the one it held.
 struct Assigning {
     CodeFrame* frame;
-    const Cell* saved;
-    const CallFrame* saved_top;
+    const Cell* saved = nullptr;
+    const CallFrame* saved_top = nullptr;
     explicit Assigning(const Cell* set_word) : frame(code_frame) {
         if (!frame) return;
         saved = frame->assigning;

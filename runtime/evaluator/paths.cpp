@@ -6,6 +6,7 @@
 #include "runtime/collector.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
+#include "runtime/evaluator/calls_internal.h"
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/evaluator/trace.h"
 #include "runtime/evaluator/values.h"
@@ -51,14 +52,7 @@ Cell* walk_path(const Cell* path_in, Cell* cursor, Cell* end, const Cell* code, 
         if (get) fire(ERR_SCRIPT, "invalid-path-get", &path);
         Cell* next = tracing ? nullptr : call_path(&parent, cursor, end, code, &path, items);
         cursor = next ? next : eval_code(&parent, cursor, end, code, true, &path, items, nullptr, 0, false);
-        if (pending) return cursor;
-        if (!sub) {
-            Cell r = *stack::top_cell();
-            stack::top = saved_top;
-            stack::set_last_keep(&r);
-        }
-        if (tracing) trace::event(trace::EV_EXIT, &path, block::rs_tail(&path), nullptr, stack::top_cell());
-        return cursor;
+        return end_path_call(cursor, &path, saved_top, sub);
     }
     Cell gparent;
     set_none(&gparent);
