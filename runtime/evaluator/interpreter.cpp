@@ -92,7 +92,7 @@ Cell* infix_call(const Cell* fn, const Cell* name, Cell* cursor, Cell* end, cons
 // the value left pushed. Kept out of line: eval_block's common case, a value
 // with no operator after it, stays small.
 [[gnu::noinline]] Cell* operators_after(Cell* cursor, Cell* end, const Cell* code, Cell* slot) {
-    if (const Cell* op = infix_follows(cursor, end)) return infix_from(cursor, end, code, slot, true, op);
+    if (const Cell* op = infix_follows(cursor, end)) return infix_from_plain(cursor, end, code, slot, true, op);
     return cursor;
 }
 
@@ -123,17 +123,26 @@ inline Cell* simple_operand(const Cell* value, Cell* next, Cell* end, const Cell
     Cell* slot = stack::top;
     if (cursor >= end) need_value(&sw);
     if (push_simple(cursor)) {
-        if (const Cell* op = infix_follows(++cursor, end)) cursor = infix_from(cursor, end, code, slot, true, op);
+        if (const Cell* op = infix_follows(++cursor, end)) cursor = infix_from_plain(cursor, end, code, slot, true, op);
     } else {
         Cell* after = call_word(cursor, end, code, false);
         cursor = after ? after : eval_expression(cursor, end, code, false, true, false);
     }
     if (pending) return cursor;
-    Cell v = *slot;
+    // The value is not on the stack while the word is set (a word of a
+    // function's frame is then read below it).
     stack::top = slot;
-    if (cell::type(&v) == TYPE_UNSET) need_value(&sw);
-    set_word(&sw, &v);
-    stack::push(&v);
+    if (cell::type(slot) == TYPE_UNSET) need_value(&sw);
+    if (Cell* target = slot_to_set(&sw)) {
+        // Stored in place, the value stays pushed where it is.
+        *target = *slot;
+        stack::top = slot + 1;
+    } else {
+        // The general path may use the stack above: the value is set from a copy.
+        Cell v = *slot;
+        set_word_slow(&sw, &v);
+        stack::push(&v);
+    }
     return cursor;
 }
 
@@ -149,12 +158,14 @@ inline Cell* simple_operand(const Cell* value, Cell* next, Cell* end, const Cell
         if (pending) return cursor;
         ++cursor;
     } else {
+        // eval_path's own way for a path neither set nor get, untraced.
         Cell path = *cursor;
-        cursor = eval_path(&path, cursor + 1, end, code, false, false, true, false);
+        cursor = call_named_path(&path, cursor + 1, end, code, true, false);
         if (pending) return cursor;
     }
     if (prefix) return cursor;
-    if (const Cell* op = infix_after_eval(code, cursor, end)) cursor = infix_from(cursor, end, code, slot, true, op);
+    if (const Cell* op = infix_after_eval(code, cursor, end))
+        cursor = infix_from_plain(cursor, end, code, slot, true, op);
     return cursor;
 }
 // The same out of line (eval_block takes its commoner parens in line).

@@ -41,15 +41,19 @@ inline Cell* word_value(const Cell* w) {
     return v ? v : context::get(w);
 }
 
-// The op! value a word refers to, or null. Raises nothing.
-inline const Cell* infix_op(const Cell* w) {
+// The op! value a word refers to, or null. Raises nothing. (Always in
+// line: it is read after every value, and GCC's budget would otherwise
+// leave it out of line in the larger callers.)
+[[gnu::always_inline]] inline const Cell* infix_op(const Cell* w) {
     if (cell::type(w) != TYPE_WORD) return nullptr;
     const Cell* v = bound_value(w);
     return v && cell::type(v) == TYPE_OP ? v : nullptr;
 }
 
 // The op! value of the operator word at `cursor` (before `end`), or null.
-inline const Cell* infix_follows(const Cell* cursor, const Cell* end) { return cursor < end ? infix_op(cursor) : nullptr; }
+[[gnu::always_inline]] inline const Cell* infix_follows(const Cell* cursor, const Cell* end) {
+    return cursor < end ? infix_op(cursor) : nullptr;
+}
 
 // Where the code ends now, after an evaluation that may have changed it:
 // never beyond `end`, the end it had when read. Values removed meanwhile
@@ -95,13 +99,17 @@ inline bool is_literal(uint32_t t) { return t >= 64 || !((ACTIVE_TYPES >> t) & 1
 // written in place; objects (whose fields may be watched) and unbound words
 // take the general path.
 void set_word_slow(Cell* w, const Cell* v);
-inline void set_word(Cell* w, const Cell* v) {
+// The cell set_word writes a word's value to in place, or null when the
+// word takes the general path.
+inline Cell* slot_to_set(const Cell* w) {
     Cell* slot = bound_value(w);
     if (slot && (context::reads_global_slot(w->w1) ||
                  context::kind_of(node_table[w->w1]->head_cell()) != context::KIND_OBJECT))
-        *slot = *v;
-    else
-        set_word_slow(w, v);
+        return slot;
+    return nullptr;
+}
+inline void set_word(Cell* w, const Cell* v) {
+    if (Cell* slot = slot_to_set(w)) *slot = *v; else set_word_slow(w, v);
 }
 
 // The values a word or path calls when it meets them.
@@ -165,21 +173,33 @@ inline int fast_op_kind(uint32_t fn_type, uint32_t slot) {
 inline int fast_op_kind(const Cell* op) { return static_cast<int>((op->header & op::FAST_MASK) >> op::FAST_SHIFT); }
 static_assert(FAST_GREATER_EQUAL <= 15, "a fast code fits the op! header");
 
+// Which outcomes of comparing a with b (less, equal, greater: bits 0 to 2)
+// make each comparison true, three bits per comparison from FAST_EQUAL.
+constexpr uint32_t comparison_truths() {
+    constexpr uint32_t truths[] = {0b010, 0b101, 0b010, 0b001, 0b100, 0b011, 0b110};
+    uint32_t packed = 0;
+    for (uint32_t k = 0; k < 7; ++k) packed |= truths[k] << (3 * k);
+    return packed;
+}
+static_assert(FAST_GREATER_EQUAL - FAST_EQUAL == 6, "seven comparisons, in the order of comparison_truths");
+
 // Combines two integers into `left` by the operator's fast code. The result
-// of an overflow is the exact value as a float!.
+// of an overflow is the exact value as a float!. Add and subtract, the
+// commonest, are tested first, and a comparison reads its truth from a
+// table: both cheaper than a jump through a table of cases.
 inline void combine_integers(int kind, Cell* left, int32_t b32) {
     int64_t a = cell::get_int(left), b = b32, v;
-    switch (kind) {
-        case FAST_ADD: v = a + b; break;
-        case FAST_SUB: v = a - b; break;
-        case FAST_MUL: v = a * b; break;
-        case FAST_EQUAL:
-        case FAST_STRICT_EQUAL: set_logic(left, a == b); return;
-        case FAST_NOT_EQUAL: set_logic(left, a != b); return;
-        case FAST_LESSER: set_logic(left, a < b); return;
-        case FAST_GREATER: set_logic(left, a > b); return;
-        case FAST_LESSER_EQUAL: set_logic(left, a <= b); return;
-        default: set_logic(left, a >= b); return;
+    if (kind == FAST_ADD) {
+        v = a + b;
+    } else if (kind == FAST_SUB) {
+        v = a - b;
+    } else if (kind == FAST_MUL) {
+        v = a * b;
+    } else {
+        uint32_t outcome = static_cast<uint32_t>(a >= b) + static_cast<uint32_t>(a > b);
+        uint32_t shift = 3 * static_cast<uint32_t>(kind - FAST_EQUAL) + outcome;
+        set_logic(left, (comparison_truths() >> shift) & 1);
+        return;
     }
     if (v >= INT32_MIN && v <= INT32_MAX) set_integer(left, static_cast<int32_t>(v));
     else set_float(left, static_cast<double>(v));
@@ -208,17 +228,25 @@ inline void combine_integers(int kind, Cell* left, int32_t b32) {
 }
 
 // Applies the operators that follow a left operand (as apply_infix), the
-// simple integer ones in place here. When an operand was evaluated, `end`
-// becomes the code's end as the evaluation left it.
+// simple integer ones in place here, for a caller that evaluates untraced.
+// (Tracing cannot begin meanwhile: a traced run, and a function's own
+// switch of it, begin and end within one call.) When an operand was
+// evaluated, `end` becomes the code's end as the evaluation left it.
+[[gnu::always_inline]] inline Cell* infix_from_plain(Cell* cursor, Cell*& end, const Cell* code, Cell* left, bool sub,
+                                                     const Cell* op) {
+    while (Cell* next = integer_infix(cursor, end, left, op)) {
+        cursor = next;
+        if (sub) stack::top = left + 1; else stack::set_last_keep(left);
+        if (!(op = infix_follows(cursor, end))) return cursor;
+    }
+    cursor = apply_infix(cursor, end, code, left, sub, op);
+    end = end_now(code, end);
+    return cursor;
+}
+// The same for any caller, traced or not.
 [[gnu::always_inline]] inline Cell* infix_from(Cell* cursor, Cell*& end, const Cell* code, Cell* left, bool sub,
                                                const Cell* op) {
-    if (!tracing) {
-        while (Cell* next = integer_infix(cursor, end, left, op)) {
-            cursor = next;
-            if (sub) stack::top = left + 1; else stack::set_last_keep(left);
-            if (!(op = infix_follows(cursor, end))) return cursor;
-        }
-    }
+    if (!tracing) return infix_from_plain(cursor, end, code, left, sub, op);
     cursor = apply_infix(cursor, end, code, left, sub, op);
     end = end_now(code, end);
     return cursor;
@@ -234,7 +262,8 @@ inline void combine_integers(int kind, Cell* left, int32_t b32) {
     // call_plain copies the callable before anything can move it.
     cursor = call_plain(fn_value, cursor + 1, end, code, true, &w);
     if (pending || prefix) return cursor;
-    if (const Cell* op = infix_after_eval(code, cursor, end)) cursor = infix_from(cursor, end, code, start, true, op);
+    if (const Cell* op = infix_after_eval(code, cursor, end))
+        cursor = infix_from_plain(cursor, end, code, start, true, op);
     return cursor;
 }
 
