@@ -14,6 +14,8 @@ CallFrame* call_begin = nullptr;
 CallFrame* call_top = nullptr;
 CallFrame* call_end = nullptr;
 CallFrame* error_frame = nullptr;
+Node running_ctx = 0;
+Cell* running_values = nullptr;
 
 namespace {
 
@@ -31,7 +33,9 @@ UncaughtHandler uncaught = default_uncaught;
 Cell* context_cell(Node ctx) { return series::buffer_of(ctx)->head_cell(); }
 
 void restore(const CallFrame* f) {
-    if (f->fctx) context_cell(f->fctx)->w2 = f->saved;
+    if (!f->fctx) return;
+    context_cell(f->fctx)->w2 = f->saved;
+    note_values(f->fctx, f->saved);
 }
 
 inline bool is_func_frame(const CallFrame* f) { return (frame_type(f) & 0x7F) == FRAME_FUNC; }
@@ -60,6 +64,8 @@ void init(Node argument_block, Node call_block) {
     call_begin = call_top = reinterpret_cast<CallFrame*>(c->head_ptr());
     call_end = call_begin + CALL_STACK_FRAMES;
     error_frame = nullptr;
+    running_ctx = 0;
+    running_values = args_end;
 }
 
 void set_hidden_symbols(uint32_t body_symbol, uint32_t anon_symbol) {
@@ -113,6 +119,7 @@ void mark_func_body(const Cell* word, Node fctx) {
         Cell* cc = context_cell(fctx);
         saved = cc->w2;
         cc->w2 = values_ref(arguments);
+        note_values(fctx, cc->w2);
     }
     mark_frame(word, FRAME_FUNC_BODY);
     CallFrame* f = call_top - 1;
@@ -147,7 +154,7 @@ bool is_eval(CallFrame* from, bool just_one) {
 }
 
 Cell* base_of(const CallFrame* f) {
-    return f + 1 < call_top ? bottom + (f + 1)->prev_base : arguments;
+    return f + 1 < call_top ? prev_base(f + 1) : arguments;
 }
 
 uint32_t depth() { return static_cast<uint32_t>(call_top - call_begin); }
@@ -163,7 +170,7 @@ void pop_frame() {
         arguments = bottom;
         top = bottom;
     } else {
-        arguments = bottom + f->prev_base;
+        arguments = prev_base(f);
         top = old_base;
     }
 }
@@ -174,7 +181,7 @@ inline Cell* unwind_one(bool restore_ctx) {
     CallFrame* f = --call_top;
     if (restore_ctx) restore(f);
     Cell* old_base = arguments;
-    arguments = bottom + f->prev_base;
+    arguments = prev_base(f);
     return old_base;
 }
 }  // namespace
@@ -213,7 +220,7 @@ void unroll(uint32_t type, bool keep) {
     Cell* own_base = base_of(f);
     call_top = f + 1;
     top = old_base + 1;
-    arguments = keep ? own_base : bottom + f->prev_base;
+    arguments = keep ? own_base : prev_base(f);
     if (top < arguments) top = arguments;
 }
 
@@ -263,7 +270,7 @@ void throw_error(const Cell* error) {
     }
     restore_down_to(f);
     call_top = f;  // the try frame itself is popped
-    arguments = bottom + f->prev_base;
+    arguments = prev_base(f);
     top = s.top > arguments ? s.top : arguments;
     // Keep the error above everything the interrupted code left behind.
     if (top >= args_end) top = args_end - 1;

@@ -12,11 +12,12 @@
 
 namespace zel {
 
-// A call-stack entry of five 32-bit words. Positions are cell indices from
-// the bottom of the argument stack.
+// A call-stack entry of five 32-bit words. The symbol sits in the low bits
+// and the previous base is kept in bytes, not cells, so that marking and
+// unwinding (a few times per call) need no shifts.
 struct CallFrame {
-    uint32_t header;     // bits 8-23 symbol, 24-27 type, 28 body flag, 31 interpreter flag
-    uint32_t prev_base;  // arguments base in force before the frame was marked
+    uint32_t header;     // bits 0-15 symbol, 24-27 type, 28 body flag, 31 interpreter flag
+    uint32_t prev_base;  // arguments base in force before the frame was marked: bytes from the bottom
     Node ctx;            // context of the word naming the call (caller's context)
     Node fctx;           // the function's context (function frames), else 0
     uint32_t saved;      // the function context's values word saved at marking
@@ -53,6 +54,25 @@ extern CallFrame* call_begin;
 extern CallFrame* call_top;  // next free frame
 extern CallFrame* call_end;
 
+// The function whose body runs innermost: its context and its first value,
+// from which its words are read without looking the context up. They always
+// agree with that context's values word: what changes the word (a body
+// starting and ending, a frame's restore) changes them too. With no body
+// running, the context is 0 and the values start at the stack's end, so that
+// any word bound to 0 is past the top there.
+extern Node running_ctx;
+extern Cell* running_values;
+// Brings them in step after `ctx`'s values word became `ref`.
+inline void note_values(Node ctx, uint32_t ref) {
+    if (ctx != running_ctx) return;
+    if (ref) {
+        running_values = bottom + (ref - 1);
+    } else {
+        running_ctx = 0;
+        running_values = args_end;
+    }
+}
+
 // Sets the bounds from the argument and call stack buffers.
 void init(Node argument_block, Node call_block);
 // Symbols of the frame names that reports skip (<body>, <anon>).
@@ -86,6 +106,11 @@ inline void pop(uint32_t n) { top = static_cast<uint32_t>(top - bottom) > n ? to
 inline Cell* top_cell() { return top > bottom ? top - 1 : bottom; }
 inline uint32_t top_type() { return cell::type(top_cell()); }
 inline uint32_t index_of(const Cell* c) { return static_cast<uint32_t>(c - bottom); }
+// A position as a frame keeps it (bytes from the bottom), and back.
+inline uint32_t offset_of(const Cell* c) {
+    return static_cast<uint32_t>(reinterpret_cast<const char*>(c) - reinterpret_cast<const char*>(bottom));
+}
+inline Cell* at_offset(uint32_t offset) { return reinterpret_cast<Cell*>(reinterpret_cast<char*>(bottom) + offset); }
 // A function context whose values live on the argument stack keeps, in word 2
 // of its context cell, a reference to the first value: its index + 1, so that
 // 0 can mean "no call of the function is running".
@@ -112,8 +137,8 @@ inline void set_call_top(CallFrame* f) { call_top = f; }
 inline CallFrame* open_frame(uint32_t symbol, Node word_ctx, uint32_t type) {
     if (call_top >= call_end || top >= args_end) overflow(5);
     CallFrame* f = call_top++;
-    f->header = (symbol & 0xFFFF) << 8 | type << 24;
-    f->prev_base = index_of(arguments);
+    f->header = (symbol & 0xFFFF) | type << 24;
+    f->prev_base = offset_of(arguments);
     f->ctx = word_ctx;
     arguments = top;
     return f;
@@ -137,7 +162,9 @@ void mark_func(const Cell* word, Node fctx);
 void mark_func_body(const Cell* word, Node fctx);
 
 inline uint32_t frame_type(const CallFrame* f) { return f->header >> 24; }
-inline uint32_t frame_symbol(const CallFrame* f) { return (f->header >> 8) & 0xFFFF; }
+inline uint32_t frame_symbol(const CallFrame* f) { return f->header & 0xFFFF; }
+// The arguments base in force before `f` was marked.
+inline Cell* prev_base(const CallFrame* f) { return at_offset(f->prev_base); }
 inline CallFrame* top_frame() { return call_top - 1; }
 void set_body_flag(bool flag);
 void set_interp_flag();
@@ -154,7 +181,7 @@ void pop_frame();
 inline void unwind() {
     CallFrame* f = --call_top;
     Cell* old_base = arguments;
-    arguments = bottom + f->prev_base;
+    arguments = prev_base(f);
     top = old_base + 1;
 }
 void unwind_restore();
@@ -164,7 +191,7 @@ void unwind_restore_last();
 inline void unwind_last() {
     CallFrame* f = --call_top;
     Cell* old_base = arguments;
-    arguments = bottom + f->prev_base;
+    arguments = prev_base(f);
     *arguments = *old_base;
     top = arguments + 1;
 }

@@ -134,6 +134,16 @@ Cell* fetch_arg_of(const Cell* fn, const Cell* name, const Cell* code, Cell* cur
 // Runs a function's body in its marked frame, the arguments pushed.
 void call_body(const Cell* fn_in, const Cell* name);
 
+// Puts back what a body's run changed: its context's values word, the
+// function running innermost and the frame's body flag. (A plain function,
+// not a lambda taking them by reference, so that they can stay in registers.)
+inline void end_body_run(Node ctx, uint32_t saved, Node outer_ctx, Cell* outer_values, CallFrame* frame) {
+    context::context_cell(ctx)->w2 = saved;
+    stack::running_ctx = outer_ctx;
+    stack::running_values = outer_values;
+    frame->header &= ~FRAME_BODY_FLAG;
+}
+
 // Runs the body of function `fn` in its marked frame, the arguments pushed;
 // `body` is a copy of its body cell, which may be taken before the arguments
 // are evaluated (a function's body cell never changes). While the body
@@ -151,12 +161,14 @@ inline void run_body(const Cell* fn, const Cell* body, const Cell* name) {
     Cell* cc = context::context_cell(ctx);
     uint32_t saved = cc->w2;
     cc->w2 = stack::values_ref(stack::arguments);
+    // The function runs innermost now; the one that did before (in step
+    // with its context, which nothing below leaves changed) is put back.
+    Node outer_ctx = stack::running_ctx;
+    Cell* outer_values = stack::running_values;
+    stack::running_ctx = ctx;
+    stack::running_values = stack::arguments;
     CallFrame* frame = stack::top_frame();
     frame->header |= FRAME_BODY_FLAG;
-    auto restore = [&] {
-        context::context_cell(ctx)->w2 = saved;
-        frame->header &= ~FRAME_BODY_FLAG;
-    };
     try {
         // The prolog's callback is covered too: whatever it throws, the
         // context gets its values pointer back.
@@ -164,7 +176,7 @@ inline void run_body(const Cell* fn, const Cell* body, const Cell* name) {
         eval_block(body, true);
     } catch (const Thrown& t) {
         if (t.code != THROWN_RETURN && t.code != THROWN_EXIT) {
-            restore();
+            end_body_run(ctx, saved, outer_ctx, outer_values, frame);
             // A body that an error leaves reports its epilog as well; so
             // does one that another exit leaves across a native's C++ frame
             // (as it does when the exit travels as a pending code), the
@@ -186,12 +198,12 @@ inline void run_body(const Cell* fn, const Cell* body, const Cell* name) {
         try {
             trace::event(trace::EV_EPILOG, body, nullptr, name, fn);
         } catch (const Thrown&) {
-            restore();
+            end_body_run(ctx, saved, outer_ctx, outer_values, frame);
             throw;
         }
         pending = held;
     }
-    restore();
+    end_body_run(ctx, saved, outer_ctx, outer_values, frame);
     if (pending == THROWN_RETURN || pending == THROWN_EXIT) pending = 0;
 }
 

@@ -18,6 +18,12 @@ inline Cell* bound_value(const Cell* w) {
     Node ctx = w->w1;
     // Most words read are global: their values are found without a lookup.
     if (context::reads_global_slot(ctx)) return context::global_slot(w->w3);
+    // Next come the words of the function whose body runs innermost, found
+    // from where its values start (no body running: past the top for all).
+    if (ctx == stack::running_ctx) {
+        Cell* slot = stack::running_values + uint64_t{w->w3};
+        return slot < stack::top ? slot : nullptr;
+    }
     if (!ctx) return nullptr;
     const Cell* cc = node_table[ctx]->head_cell();
     uint32_t values = cc->w2;
