@@ -3,6 +3,7 @@
 // calls the typed entry and leaves the result in the arguments base.
 #include "runtime/actions_stack.h"
 #include "runtime/cells.h"
+#include "runtime/datatypes/block.h"
 #include "runtime/datatypes/emit.h"
 #include "runtime/datatypes/series.h"
 #include "runtime/errors.h"
@@ -135,9 +136,18 @@ void or_t_stack(const int32_t*) { on_stack(ACT_OR_T); }
 void xor_t_stack(const int32_t*) { on_stack(ACT_XOR_T); }
 
 void append_stack(const int32_t* r) {
-    // Without /part and /dup nothing needs normalising.
+    // Without /part and /dup nothing needs normalising; a target whose
+    // append is the block family's, the commonest, is handed straight to
+    // its way for a whole value (a port's takes the general lookup), which
+    // returns the target itself: the result is in place.
     if (r[0] < 0 && r[2] < 0) {
-        result(append(base(), base() + 1, -1, flag(r, 1), 1));
+        Cell* s = base();
+        uint32_t t = cell::type(s);
+        if (t != TYPE_PORT && t < TYPE_TABLE_ROWS && datatype::action(t, ACT_APPEND) == entry(block::append)) {
+            block::append_whole(s, s + 1, flag(r, 1));
+            return;
+        }
+        result(append(s, s + 1, -1, flag(r, 1), 1));
         return;
     }
     append_or_insert(r, true);
@@ -270,12 +280,6 @@ void write_stack(const int32_t* r) {
 }
 
 void compare_to_logic(int32_t op) { set_logic(base(), compare(base(), base() + 1, op)); }
-
-StackEntry stack_entry(uint32_t slot) {
-    if (!entry_table) init();
-    if (slot < 1 || slot > ACTION_SLOTS) return nullptr;
-    return reinterpret_cast<StackEntry>(entry_table[slot - 1]);
-}
 
 void table_fill(int count, const ActionFn* list) {
     for (int k = 0; k < count && k < ACTION_SLOTS; ++k) entry_table[k] = list[k];

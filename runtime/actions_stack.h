@@ -25,8 +25,12 @@ void init();
 void table_fill(int count, const ActionFn* list);
 // The stack entry of a slot (1-62), null for an empty slot (the table is
 // filled on first use). Slot 9 holds the generic compare, which is not a
-// stack entry.
-StackEntry stack_entry(uint32_t slot);
+// stack entry. In line: every call of an action looks its entry up here.
+inline StackEntry stack_entry(uint32_t slot) {
+    if (!entry_table) [[unlikely]] init();
+    if (slot - 1 >= static_cast<uint32_t>(ACTION_SLOTS)) return nullptr;  // slot 0 wraps around
+    return reinterpret_cast<StackEntry>(entry_table[slot - 1]);
+}
 
 void make_stack(const int32_t* refs);
 void random_stack(const int32_t* refs);

@@ -99,6 +99,9 @@ Cell* put(Cell* blk, Cell* key, Cell* value, bool case_);
 Cell* sort(Cell* blk, bool case_, Cell* skip, Cell* comparator, Cell* part, bool all, bool reverse, bool stable);
 // append and insert (append set: at the tail).
 Cell* append(Cell* blk, Cell* value, int32_t part, bool only, int32_t dup, bool append);
+// append without /part and /dup: the same as append(blk, value, -1, only, 1,
+// true), without the checks those make. Like it, returns `blk`.
+Cell* append_whole(Cell* blk, Cell* value, bool only);
 Cell* change(Cell* blk, Cell* value, int32_t part, bool only, int32_t dup);
 Cell* copy(Cell* blk, Cell* result, Cell* part, bool deep, Cell* types);
 Cell* swap(Cell* blk1, Cell* blk2);

@@ -118,25 +118,30 @@ bool spread_in_room(Cell* blk, const Cell* value, int32_t part) {
     return add_cells(blk, value, part, only, dup, at_tail);
 }
 
+// A value added once at the tail, `part` not 0 (negative: all of it).
+[[gnu::always_inline]] inline Cell* add_at_tail(Cell* blk, Cell* value, int32_t part, bool only) {
+    if (!only && any_block(cell::type(value))) return add_spread(blk, value, part, only, 1, true);
+    // One value at the tail, the interpreter's most frequent append: with
+    // room left and no owner to tell, one cell written in place.
+    SeriesBuffer* buf = series::buffer_of(blk);
+    if (!(buf->flags & SERIES_OWNED) && uint64_t{buf->tail} + sizeof(Cell) <= buf->size) {
+        *buf->tail_cell() = *value;
+        buf->tail += sizeof(Cell);
+        blk->w1 = 0;
+        return blk;
+    }
+    return append_one(blk, value);
+}
+
 }  // namespace
 
 Cell* append(Cell* blk, Cell* value, int32_t part, bool only, int32_t dup, bool at_tail) {
     if (dup < 1) return blk;
-    if (at_tail && dup == 1 && part != 0) {
-        if (!only && any_block(cell::type(value))) return add_spread(blk, value, part, only, dup, at_tail);
-        // One value at the tail, the interpreter's most frequent append: with
-        // room left and no owner to tell, one cell written in place.
-        SeriesBuffer* buf = series::buffer_of(blk);
-        if (!(buf->flags & SERIES_OWNED) && uint64_t{buf->tail} + sizeof(Cell) <= buf->size) {
-            *buf->tail_cell() = *value;
-            buf->tail += sizeof(Cell);
-            blk->w1 = 0;
-            return blk;
-        }
-        return append_one(blk, value);
-    }
+    if (at_tail && dup == 1 && part != 0) return add_at_tail(blk, value, part, only);
     return add_cells(blk, value, part, only, dup, at_tail);
 }
+
+Cell* append_whole(Cell* blk, Cell* value, bool only) { return add_at_tail(blk, value, -1, only); }
 
 Cell* change(Cell* blk, Cell* value, int32_t part, bool only, int32_t dup) {
     if (dup < 1) return blk;

@@ -1,6 +1,7 @@
 // What the call paths share: argument descriptors, their list and its
 // summary, and the errors of argument fetching.
 #pragma once
+#include <array>
 #include <cstdint>
 #include "runtime/actions_stack.h"
 #include "runtime/cell.h"
@@ -23,6 +24,15 @@ enum ArgKind : uint32_t { ARG_EVAL = 0, ARG_GET = 1, ARG_QUOTE = 2, ARG_RETURN =
 inline uint32_t kind_of(const Cell* d) { return (d->header >> KIND_SHIFT) & 3; }
 // At most this many refinements per native or action.
 constexpr int MAX_REFS = natives::MAX_REFINEMENTS;
+// The refinements of a call that gives none: every slot absent. All the
+// slots, not just those its spec names: a native made with a spec of its
+// own still reads those of its entry. Entries only read them, so calls
+// without refinements share this one.
+inline constexpr std::array<int32_t, MAX_REFS> NO_REFS = [] {
+    std::array<int32_t, MAX_REFS> r{};
+    r.fill(-1);
+    return r;
+}();
 // Modes of `apply`: every argument in order with refinements as logic values
 // (/all); refinements from the path only; one value per argument (/safer).
 enum Mode { MODE_ALL = 1, MODE_REFINEMENTS = 2, MODE_SAFER = 4 };

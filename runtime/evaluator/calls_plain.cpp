@@ -133,20 +133,18 @@ inline void push_rest(const Cell* descs, const Cell* tail) {
     }
 }
 
-// Every refinement of a native absent. All the slots, not just those its
-// spec names: a native made with a spec of its own still reads those of its
-// entry.
+// Every refinement of a native absent, in slots a path then fills (see
+// NO_REFS).
 inline void no_refinements(int32_t* refs) { std::fill_n(refs, MAX_REFS, -1); }
 
 // Fetches a native's (or an action's) leading arguments from the one at
 // `from` (those before it are pushed already), then calls it.
 [[gnu::always_inline]] inline Cell* call_native_from(const Cell* fn, const Cell* descs, int from, Cell* cursor,
                                                      Cell* end, const Cell* code, const Cell* name, bool infix) {
-    cursor = fetch_fixed(fn, descs, cursor, end, code, name, infix, from);
-    if (pending) return cursor;
-    int32_t refs[MAX_REFS];
-    no_refinements(refs);
-    call_native(fn, refs);
+    bool stop = false;
+    cursor = fetch_fixed(fn, descs, cursor, end, code, name, infix, stop, from);
+    if (stop) return cursor;
+    call_native(fn, NO_REFS.data());
     return cursor;
 }
 
