@@ -40,6 +40,13 @@ bool control_shape(const Cell* fn, const Cell* args, uint32_t count) {
     return true;
 }
 
+// Whether a condition's descriptor accepts every datatype of values.
+bool any_condition(const Cell* d) {
+    for (uint32_t t = 0; t < 64; ++t)
+        if (is_value_type(t) && !typeset::contains(d, t)) return false;
+    return true;
+}
+
 void summarise(const Cell* fn, Node list) {
     SeriesBuffer* lb = series::buffer_of(list);
     Cell* d = lb->head_cell();
@@ -61,6 +68,7 @@ void summarise(const Cell* fn, Node list) {
         refinements = static_cast<uint32_t>(cell::get_int(d + n - 1));
     if (refinements > MAX_REFS) simple = false;
     uint32_t control = control_shape(fn, d + first, count) ? PLAN_CONTROL : 0;
+    if (control && any_condition(d + first)) control |= PLAN_ANY_CONDITION;
     uint32_t rest = 0;
     if (!is_native_like(cell::type(fn))) {
         // The slots push_rest pushes, as it pushes them: most functions

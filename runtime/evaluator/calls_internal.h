@@ -60,6 +60,15 @@ constexpr uint32_t PLAN_CONTROL = 1u << 17;
 constexpr uint32_t PLAN_REST = 1u << 18;
 constexpr uint32_t PLAN_REST_SHIFT = 24;
 constexpr uint32_t PLAN_REST_MAX = 32;
+//       bit 19 with bit 17: the condition accepts every datatype of
+//       VALUE_TYPES, whose values then need no check
+constexpr uint32_t PLAN_ANY_CONDITION = 1u << 19;
+// The datatypes of values (any-type!): all those registered but the
+// runtime's own.
+constexpr uint64_t VALUE_TYPES = ((uint64_t{1} << (TYPE_EVENT + 1)) - 2) &
+                                 ~(uint64_t{1} << TYPE_SYMBOL | uint64_t{1} << TYPE_CONTEXT |
+                                   uint64_t{1} << TYPE_TRIPLE | uint64_t{1} << TYPE_SERIES);
+inline bool is_value_type(uint32_t t) { return t < 64 && ((VALUE_TYPES >> t) & 1); }
 inline uint32_t plan_first(const Cell* s) { return s->w1 & 0xFF; }
 inline uint32_t plan_count(const Cell* s) { return (s->w1 >> 8) & 0xFF; }
 

@@ -7,6 +7,7 @@
 #include "runtime/collector.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/function.h"
+#include "runtime/evaluator/calls_fetch.h"
 #include "runtime/evaluator/calls_internal.h"
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/evaluator/natives.h"
@@ -18,75 +19,6 @@
 namespace zel::interpreter {
 
 namespace {
-
-// The operators that follow an argument pushed at `slot` (as infix_from);
-// `stop` is set when one applied the general way leaves an exit pending.
-// The integer ones, combined here, never do: their callers then need not
-// look at the pending code again.
-[[gnu::always_inline]] inline Cell* operators_on(Cell* cursor, Cell*& end, const Cell* code, Cell* slot,
-                                                 const Cell* op, bool& stop) {
-    if (!tracing) {
-        while (Cell* next = integer_infix(cursor, end, slot, op)) {
-            cursor = next;
-            stack::top = slot + 1;
-            if (!(op = infix_follows(cursor, end))) return cursor;
-        }
-    }
-    cursor = apply_infix(cursor, end, code, slot, true, op);
-    end = end_now(code, end);
-    stop = pending != 0;
-    return cursor;
-}
-
-// Pushes the leading arguments from descriptor `d` (those before it are
-// pushed already) up to `fixed_end`; `first` is the first leading
-// descriptor, from which reports count positions. Returns the cursor after
-// them; `end` becomes the code's end as the arguments' evaluation left it.
-// `stop` is set when an argument's evaluation leaves an exit pending (the
-// cursor is then where it stopped); it is left alone otherwise, for the
-// pending code can only be set where an argument is evaluated.
-[[gnu::always_inline]] inline Cell* fetch_leading(const Cell* fn, const Cell* first, const Cell* d,
-                                                  const Cell* fixed_end, Cell* cursor, Cell*& end, const Cell* code,
-                                                  const Cell* name, bool infix, bool& stop) {
-    if (infix) {
-        // The left operand already sits in the frame's first cell.
-        ++stack::top;
-        if (d < fixed_end) {
-            if (!typeset::contains(d, cell::type(stack::arguments))) expect_arg(name, fn, stack::arguments, 1);
-            ++d;
-        }
-    }
-    for (; d < fixed_end; ++d) {
-        if (cursor >= end) {
-            Cell word;
-            function::arg_word(fn, static_cast<int>(d - first) + 1, &word);
-            fire(ERR_SCRIPT, "no-arg", name, &word);
-        }
-        const Cell* v;
-        if (push_simple(cursor)) {
-            // A plain operand, inline; the operators that follow apply to
-            // it where it was pushed, and leave their result there.
-            Cell* slot = stack::top - 1;
-            ++cursor;
-            if (const Cell* op = infix ? nullptr : infix_follows(cursor, end)) {
-                cursor = operators_on(cursor, end, code, slot, op, stop);
-                if (stop) return cursor;
-            }
-            v = slot;
-        } else {
-            Cell* after = call_word(cursor, end, code, infix);
-            cursor = after ? after : eval_expression(cursor, end, code, infix, true, false);
-            if (pending) {
-                stop = true;
-                return cursor;
-            }
-            end = end_now(code, end);
-            v = stack::top_cell();
-        }
-        if (!typeset::contains(d, cell::type(v))) expect_arg(name, fn, v, static_cast<int>(d - first) + 1);
-    }
-    return cursor;
-}
 
 // Pushes the leading arguments the summary describes, from the one at
 // `from` (0-based; those before it are pushed already) up to `count` of
@@ -148,55 +80,9 @@ inline void no_refinements(int32_t* refs) { std::fill_n(refs, MAX_REFS, -1); }
     return cursor;
 }
 
-// The general way for a control native, kept out of line so that the code
-// of the literal shape stays small.
-[[gnu::noinline]] Cell* finish_control(const Cell* fn, const Cell* descs, int from, Cell* cursor, Cell* end,
-                                       const Cell* code, const Cell* name) {
-    return call_native_from(fn, descs, from, cursor, end, code, name, false);
-}
-
-// if, unless and either whose branches are literal blocks: once the
-// condition is fetched (any value will do), the branch taken is evaluated
-// straight into the frame's result, the blocks neither pushed nor checked.
-// Any other shape is finished the general way. BRANCHES is 2 for either, 1
-// for the others (compiled apart). Returns the cursor.
-template <int BRANCHES>
-[[gnu::always_inline]] inline Cell* run_control(const Cell* fn, const Cell* descs, Cell* cursor, Cell* end,
-                                                const Cell* code, const Cell* name) {
-    const Cell* first = descs + plan_first(descs);
-    if (cursor >= end || !(descs->w1 & PLAN_CONTROL)) return finish_control(fn, descs, 0, cursor, end, code, name);
-    bool stop = false;
-    cursor = fetch_leading(fn, first, first, first + 1, cursor, end, code, name, false, stop);
-    if (stop) return cursor;
-    Cell* after = cursor + BRANCHES;
-    bool literal = after <= end && cell::type(cursor) == TYPE_BLOCK &&
-                   (BRANCHES == 1 || cell::type(cursor + 1) == TYPE_BLOCK) && !infix_follows(after, end);
-    if (!literal) return finish_control(fn, descs, 1, cursor, end, code, name);
-    bool yes = natives::truthy(stack::arguments);
-    if (BRANCHES == 1 && fn->w1 == natives::NATIVE_UNLESS) yes = !yes;
-    const Cell* taken = yes ? cursor : BRANCHES == 2 ? cursor + 1 : nullptr;
-    if (taken) {
-        Cell blk = *taken;
-        eval_block(&blk, true);
-    } else {
-        set_none(stack::arguments);
-        stack::keep();
-    }
-    return after;
-}
-
-// The control natives a plain call knows ahead: 2 either, 1 if or unless,
-// 0 none.
-inline int control_of(const Cell* fn) {
-    if (cell::type(fn) != TYPE_NATIVE) return 0;
-    if (fn->w1 == natives::NATIVE_EITHER) return 2;
-    return fn->w1 == natives::NATIVE_IF || fn->w1 == natives::NATIVE_UNLESS ? 1 : 0;
-}
-
 // Fetches the arguments of a native or an action by its list's summary and
 // calls it; a list the summary cannot serve goes the general way. CONTROL
-// is the native's control_of when known ahead (each compiled apart), else
-// -1.
+// is 0 for a native known to be no control native, else -1.
 template <int CONTROL>
 [[gnu::always_inline]] inline Cell* fetch_native(const Cell* fn, Cell* cursor, Cell* end, const Cell* code,
                                                  const Cell* name, bool infix) {
@@ -205,14 +91,9 @@ template <int CONTROL>
     if (!(descs->w1 & PLAN_SIMPLE)) return eval_arguments_plain(fn, cursor, end, code, name, infix);
     // Descriptors are read by address while arguments are evaluated.
     Pin pin_list(lb);
-    if constexpr (CONTROL > 0) {
-        return run_control<CONTROL>(fn, descs, cursor, end, code, name);
-    } else {
-        if (int control = CONTROL == 0 || infix ? 0 : control_of(fn))
-            return control == 2 ? run_control<2>(fn, descs, cursor, end, code, name)
-                                : run_control<1>(fn, descs, cursor, end, code, name);
-        return call_native_from(fn, descs, 0, cursor, end, code, name, infix);
-    }
+    if (int control = CONTROL == 0 || infix ? 0 : control_of(fn))
+        return fetch_control(control, fn, descs, cursor, end, code, name);
+    return call_native_from(fn, descs, 0, cursor, end, code, name, infix);
 }
 
 // Fills the frame of a function or a routine whose more block is `more`:
@@ -285,15 +166,14 @@ PLAIN_CALL Cell* call_function_plain(const Cell* fn_in, Cell* cursor, Cell* end,
     return cursor;
 }
 
-// A native or an action (CONTROL as for fetch_native). Natives live in
-// tables, not series: nothing keeps them alive on the stack, and the result
-// lands where it would have been pushed.
-template <int CONTROL>
+// A native or an action, no control native. Natives live in tables, not
+// series: nothing keeps them alive on the stack, and the result lands where
+// it would have been pushed.
 PLAIN_CALL Cell* call_native_plain(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, bool sub,
                                    const Cell* name) {
     Cell fn = *fn_in;
     stack::mark_interp_native(name);
-    cursor = fetch_native<CONTROL>(&fn, cursor, end, code, name, false);
+    cursor = fetch_native<0>(&fn, cursor, end, code, name, false);
     if (pending) return cursor;
     if (sub) stack::unwind(); else stack::unwind_last();
     return cursor;
@@ -318,6 +198,13 @@ PLAIN_CALL Cell* call_routine_plain(const Cell* fn_in, Cell* cursor, Cell* end, 
 
 }  // namespace
 
+// Kept out of line (the control route's general way), so that the code of
+// the literal shape stays small.
+Cell* finish_control(const Cell* fn, const Cell* descs, int from, Cell* cursor, Cell* end, const Cell* code,
+                     const Cell* name) {
+    return call_native_from(fn, descs, from, cursor, end, code, name, false);
+}
+
 Cell* fetch_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, const Cell* name, bool infix) {
     if (is_native_like(cell::type(fn))) return fetch_native<-1>(fn, cursor, end, code, name, infix);
     bool stop = false;
@@ -329,9 +216,9 @@ Cell* call_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, bool
     if (t == TYPE_FUNCTION) return call_function_plain(fn, cursor, end, code, sub, name);
     if (is_native_like(t)) {
         switch (control_of(fn)) {
-            case 2: return call_native_plain<2>(fn, cursor, end, code, sub, name);
-            case 1: return call_native_plain<1>(fn, cursor, end, code, sub, name);
-            default: return call_native_plain<0>(fn, cursor, end, code, sub, name);
+            case 2: return call_control_plain<2>(fn, cursor, end, code, sub, name);
+            case 1: return call_control_plain<1>(fn, cursor, end, code, sub, name);
+            default: return call_native_plain(fn, cursor, end, code, sub, name);
         }
     }
     return call_routine_plain(fn, cursor, end, code, sub, name);

@@ -124,9 +124,19 @@ inline bool is_callable(uint32_t t) { return t < 64 && ((CALLABLE_TYPES >> t) & 
 // A word's value that is simply taken: not unset, not a function, not an operator.
 inline bool is_plain_value(uint32_t t) { return t >= 64 || !((NOT_PLAIN_TYPES >> t) & 1); }
 
-// Pushes the value of an operand that needs no evaluation step (a literal,
-// or a bound word whose value is plain) and returns true; false (nothing
-// pushed) when the operand must go through eval_expression. Untraced only.
+// The value of an operand that needs no evaluation step (a literal, or a
+// bound word whose value is plain), or null when the operand must go
+// through eval_expression. Untraced only.
+[[gnu::always_inline]] inline const Cell* plain_operand(const Cell* cursor) {
+    uint32_t t = cell::type(cursor);
+    if (is_literal(t)) return cursor;
+    if (t != TYPE_WORD) return nullptr;
+    const Cell* v = bound_value(cursor);
+    return v && is_plain_value(cell::type(v)) ? v : nullptr;
+}
+
+// Pushes the value of such an operand and returns true; false (nothing
+// pushed) when the operand must go through eval_expression.
 [[gnu::always_inline]] inline bool push_simple(const Cell* cursor) {
     uint32_t t = cell::type(cursor);
     if (is_literal(t)) {

@@ -1,0 +1,161 @@
+// Plain calls of the control natives if, unless and either, whose branches
+// are mostly literal blocks: those are run straight from the code, neither
+// pushed nor checked. Apart from the other plain calls, so that this code
+// and theirs do not compete for GCC's inlining budget.
+#include "runtime/cell.h"
+#include "runtime/collector.h"
+#include "runtime/evaluator/calls_fetch.h"
+#include "runtime/evaluator/calls_internal.h"
+#include "runtime/evaluator/interpreter.h"
+#include "runtime/evaluator/natives.h"
+#include "runtime/evaluator/natives_support.h"
+#include "runtime/evaluator/values.h"
+#include "runtime/memory.h"
+#include "runtime/stack.h"
+
+namespace zel::interpreter {
+
+namespace {
+
+// The branch taken: the block at `taken`, or none (the branch not given of
+// an if or unless). BRANCHES as for run_control.
+template <int BRANCHES>
+[[gnu::always_inline]] inline const Cell* branch_taken(const Cell* fn, const Cell* condition, const Cell* branches) {
+    bool yes = natives::truthy(condition);
+    if (BRANCHES == 1 && fn->w1 == natives::NATIVE_UNLESS) yes = !yes;
+    return yes ? branches : BRANCHES == 2 ? branches + 1 : nullptr;
+}
+
+// True when the literal blocks of the branches start at `cursor`, nothing
+// after them taking them as an operand.
+template <int BRANCHES>
+[[gnu::always_inline]] inline bool literal_branches(const Cell* cursor, const Cell* end) {
+    const Cell* after = cursor + BRANCHES;
+    return after <= end && cell::type(cursor) == TYPE_BLOCK &&
+           (BRANCHES == 1 || cell::type(cursor + 1) == TYPE_BLOCK) && !infix_follows(after, end);
+}
+
+// if, unless and either whose branches are literal blocks: once the
+// condition is fetched (any value will do), the branch taken is evaluated
+// straight into the frame's result, the blocks neither pushed nor checked.
+// Any other shape is finished the general way. BRANCHES is 2 for either, 1
+// for the others (compiled apart). Returns the cursor.
+template <int BRANCHES>
+[[gnu::always_inline]] inline Cell* run_control(const Cell* fn, const Cell* descs, Cell* cursor, Cell* end,
+                                                const Cell* code, const Cell* name) {
+    const Cell* first = descs + plan_first(descs);
+    if (cursor >= end || !(descs->w1 & PLAN_CONTROL)) return finish_control(fn, descs, 0, cursor, end, code, name);
+    bool stop = false;
+    cursor = fetch_leading(fn, first, first, first + 1, cursor, end, code, name, false, stop);
+    if (stop) return cursor;
+    if (!literal_branches<BRANCHES>(cursor, end)) return finish_control(fn, descs, 1, cursor, end, code, name);
+    if (const Cell* taken = branch_taken<BRANCHES>(fn, stack::arguments, cursor)) {
+        Cell blk = *taken;
+        eval_block(&blk, true);
+    } else {
+        set_none(stack::arguments);
+        stack::keep();
+    }
+    return cursor + BRANCHES;
+}
+
+// The commonest control call: its condition a value taken as it is, with
+// only the integer operators combined in place after it (`n < 2`, `flag`),
+// its branches literal blocks. Nothing in the condition can fail nor run
+// code, so it is tried with no frame marked: the condition lands at the
+// frame's base-to-be. The native's frame is marked only when a branch runs
+// code; a branch of one value taken as it is (`[n]`), as eval_block takes
+// it, needs none, nor does the branch not given of an if. Any other shape
+// returns null with nothing changed (the general way then starts over).
+// The frame is then marked where and with the checks it would have been
+// marked first: whatever reports, or counts the stack's room, sees what it
+// would have seen.
+template <int BRANCHES>
+[[gnu::always_inline]] inline Cell* run_control_unframed(const Cell* fn, Cell* cursor, Cell* end, bool sub,
+                                                         const Cell* name) {
+    Cell* base = stack::top;
+    const Cell* more = more_of(fn);
+    // The list is taken only when built: building it is left to the
+    // general way, in the frame.
+    if (cursor >= end || cell::type(more + 1) != TYPE_BLOCK || base >= stack::args_end ||
+        stack::call_top >= stack::call_end)
+        return nullptr;
+    SeriesBuffer* lb = series::buffer_of(more[1].w2);
+    const Cell* descs = lb->head_cell();
+    constexpr uint32_t shape = PLAN_SIMPLE | PLAN_CONTROL | PLAN_ANY_CONDITION;
+    if ((descs->w1 & shape) != shape) return nullptr;
+    const Cell* v = plain_operand(cursor);
+    if (!v) return nullptr;
+    copy_cell(v, base);
+    ++cursor;
+    while (const Cell* op = infix_follows(cursor, end)) {
+        cursor = integer_infix(cursor, end, base, op);
+        if (!cursor) return nullptr;
+    }
+    if (!is_value_type(cell::type(base)) || !literal_branches<BRANCHES>(cursor, end)) return nullptr;
+    Cell* after = cursor + BRANCHES;
+    const Cell* taken = branch_taken<BRANCHES>(fn, base, cursor);
+    if (!taken) {
+        set_none(base);
+    } else {
+        SeriesBuffer* buf = node_table[taken->w2];
+        const Cell* head = buf->head_cell() + taken->w1;
+        // (The one-value block is pushed above the condition by eval_block:
+        // the stack must have room for it.)
+        v = head + 1 == buf->tail_cell() && base + 1 < stack::args_end && !collector::attention
+                ? plain_operand(head)
+                : nullptr;
+        if (v) {
+            copy_cell(v, base);
+        } else {
+            stack::top = base;
+            stack::mark_interp_native(name);
+            stack::top = base + 1;
+            // Descriptors stay in place through the call, as the general
+            // way keeps them.
+            Pin pin_list(lb);
+            Cell blk = *taken;
+            eval_block(&blk, true);
+            if (pending) return after;
+            if (sub) stack::unwind(); else stack::unwind_last();
+            return after;
+        }
+    }
+    if (sub) stack::top = base + 1; else stack::set_last_keep(base);
+    return after;
+}
+
+}  // namespace
+
+Cell* fetch_control(int control, const Cell* fn, const Cell* descs, Cell* cursor, Cell* end, const Cell* code,
+                    const Cell* name) {
+    return control == 2 ? run_control<2>(fn, descs, cursor, end, code, name)
+                        : run_control<1>(fn, descs, cursor, end, code, name);
+}
+
+// As call_native_plain (calls_plain.cpp) for a control native: nothing keeps
+// it alive on the stack, and the result lands where it would have been
+// pushed.
+template <int CONTROL>
+Cell* call_control_plain(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, bool sub, const Cell* name) {
+    Cell fn = *fn_in;
+    if (Cell* after = run_control_unframed<CONTROL>(&fn, cursor, end, sub, name)) return after;
+    stack::mark_interp_native(name);
+    SeriesBuffer* lb = series::buffer_of(arg_list(&fn));
+    const Cell* descs = lb->head_cell();
+    if (!(descs->w1 & PLAN_SIMPLE)) {
+        cursor = eval_arguments_plain(&fn, cursor, end, code, name, false);
+    } else {
+        // Descriptors are read by address while arguments are evaluated.
+        Pin pin_list(lb);
+        cursor = run_control<CONTROL>(&fn, descs, cursor, end, code, name);
+    }
+    if (pending) return cursor;
+    if (sub) stack::unwind(); else stack::unwind_last();
+    return cursor;
+}
+
+template Cell* call_control_plain<1>(const Cell*, Cell*, Cell*, const Cell*, bool, const Cell*);
+template Cell* call_control_plain<2>(const Cell*, Cell*, Cell*, const Cell*, bool, const Cell*);
+
+}  // namespace zel::interpreter
