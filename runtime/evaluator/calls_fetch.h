@@ -4,6 +4,9 @@
 // lives apart so that its code does not compete with the function calls'
 // for GCC's inlining budget.
 #pragma once
+#include <bit>
+#include <cstddef>
+#include <cstring>
 #include "runtime/cell.h"
 #include "runtime/datatypes/function.h"
 #include "runtime/datatypes/typeset.h"
@@ -15,16 +18,16 @@
 
 namespace zel::interpreter {
 
-// The operators that follow an argument pushed at `slot` (as infix_from);
-// `stop` is set when one applied the general way leaves an exit pending.
-// The integer ones, combined here, never do: their callers then need not
-// look at the pending code again.
+// The operators that follow an argument pushed at `slot`, the top cell
+// (as infix_from); `stop` is set when one applied the general way leaves an
+// exit pending. The integer ones, combined here, never do: their callers
+// then need not look at the pending code again. They leave the result in
+// the top cell, as they found it.
 [[gnu::always_inline]] inline Cell* operators_on(Cell* cursor, Cell*& end, const Cell* code, Cell* slot,
                                                  const Cell* op, bool& stop) {
     if (!tracing) {
         while (Cell* next = integer_infix(cursor, end, slot, op)) {
             cursor = next;
-            stack::top = slot + 1;
             if (!(op = infix_follows(cursor, end))) return cursor;
         }
     }
@@ -32,6 +35,28 @@ namespace zel::interpreter {
     end = end_now(code, end);
     stop = pending != 0;
     return cursor;
+}
+
+// Raises expect-arg unless typeset `ts` takes datatype `t`: the slow way,
+// for types above 63 and for the error.
+[[gnu::cold, gnu::noinline]] inline void check_wide(const Cell* ts, uint32_t t, const Cell* name, const Cell* fn,
+                                                    const Cell* v, int argn) {
+    if (!typeset::contains(ts, t)) expect_arg(name, fn, v, argn);
+}
+// Whether the argument typeset `ts` takes datatype `t` below 64 (as
+// typeset::contains): the set's first eight bytes, read at once most
+// significant first, hold it as bit 63 - t.
+[[gnu::always_inline]] inline bool takes_narrow(const Cell* ts, uint32_t t) {
+    static_assert(std::endian::native == std::endian::little, "the set's bytes are swapped to be read in order");
+    uint64_t bits;
+    std::memcpy(&bits, reinterpret_cast<const unsigned char*>(ts) + offsetof(Cell, w1), sizeof bits);
+    return (__builtin_bswap64(bits) >> (~t & 63)) & 1u;
+}
+// Raises expect-arg, naming argument `argn` (from 1), unless `ts` takes `v`.
+[[gnu::always_inline]] inline void check_type(const Cell* ts, const Cell* v, const Cell* name, const Cell* fn,
+                                              int argn) {
+    uint32_t t = cell::type(v);
+    if (t >= 64 || !takes_narrow(ts, t)) [[unlikely]] check_wide(ts, t, name, fn, v, argn);
 }
 
 // Pushes the leading arguments from descriptor `d` (those before it are
@@ -48,30 +73,52 @@ namespace zel::interpreter {
         // The left operand already sits in the frame's first cell.
         ++stack::top;
         if (d < fixed_end) {
-            if (!typeset::contains(d, cell::type(stack::arguments))) expect_arg(name, fn, stack::arguments, 1);
+            check_type(d, stack::arguments, name, fn, 1);
             ++d;
         }
     }
+    // The value of the word at `cursor`, when the test for an operator
+    // after the argument before read it (nothing has run since), else null.
+    const Cell* ahead = nullptr;
     for (; d < fixed_end; ++d) {
         if (cursor >= end) {
             Cell word;
             function::arg_word(fn, static_cast<int>(d - first) + 1, &word);
             fire(ERR_SCRIPT, "no-arg", name, &word);
         }
+        // A plain operand (a literal, or a word whose value is plain) is
+        // pushed as it is; a word naming a callable calls it.
+        uint32_t t = cell::type(cursor);
+        const Cell* simple = nullptr;
+        const Cell* value = nullptr;
+        if (t == TYPE_WORD) {
+            value = ahead ? ahead : bound_value(cursor);
+            if (value && is_plain_value(cell::type(value))) simple = value;
+        } else if (is_literal(t)) {
+            simple = cursor;
+        }
+        ahead = nullptr;
         const Cell* v;
-        if (push_simple(cursor)) {
-            // A plain operand, inline; the operators that follow apply to
-            // it where it was pushed, and leave their result there.
+        if (simple) {
+            // The operators that follow apply to it where it was pushed,
+            // and leave their result there.
+            stack::push(simple);
             Cell* slot = stack::top - 1;
             ++cursor;
-            if (const Cell* op = infix ? nullptr : infix_follows(cursor, end)) {
-                cursor = operators_on(cursor, end, code, slot, op, stop);
-                if (stop) return cursor;
+            if (!infix && cursor < end && cell::type(cursor) == TYPE_WORD) {
+                const Cell* next = bound_value(cursor);
+                if (next && cell::type(next) == TYPE_OP) {
+                    cursor = operators_on(cursor, end, code, slot, next, stop);
+                    if (stop) return cursor;
+                } else {
+                    ahead = next;
+                }
             }
             v = slot;
         } else {
-            Cell* after = call_word(cursor, end, code, infix);
-            cursor = after ? after : eval_expression(cursor, end, code, infix, true, false);
+            bool named = value && is_callable(cell::type(value));
+            cursor = named ? call_named(cursor, value, end, code, infix)
+                           : eval_expression(cursor, end, code, infix, true, false);
             if (pending) {
                 stop = true;
                 return cursor;
@@ -79,7 +126,7 @@ namespace zel::interpreter {
             end = end_now(code, end);
             v = stack::top_cell();
         }
-        if (!typeset::contains(d, cell::type(v))) expect_arg(name, fn, v, static_cast<int>(d - first) + 1);
+        check_type(d, v, name, fn, static_cast<int>(d - first) + 1);
     }
     return cursor;
 }
