@@ -59,87 +59,31 @@ template <int BRANCHES>
     return cursor + BRANCHES;
 }
 
-// The commonest control call: its condition a value taken as it is, with
-// only the integer operators combined in place after it (`n < 2`, `flag`),
-// its branches literal blocks. Nothing in the condition can fail nor run
-// code, so it is tried with no frame marked: the condition lands at the
-// frame's base-to-be. The native's frame is marked only when a branch runs
-// code; a branch of one value taken as it is (`[n]`), as eval_block takes
-// it, needs none, nor does the branch not given of an if. Any other shape
-// returns null with nothing changed (the general way then starts over).
-// The frame is then marked where and with the checks it would have been
-// marked first: whatever reports, or counts the stack's room, sees what it
-// would have seen.
-template <int BRANCHES>
-[[gnu::always_inline]] inline Cell* run_control_unframed(const Cell* fn, Cell* cursor, Cell* end, bool sub,
-                                                         const Cell* name) {
+// The taken branch of a control call, a block of more than one value (or
+// met where the stack or the collector asks for care), run in the native's
+// frame, marked now at the frame's base-to-be, where the condition lies.
+// Apart from call_control_plain, whose ways without a frame then make no
+// calls and save no registers.
+// (The general way pins the native's descriptors while it reads them by
+// address; nothing reads them here.)
+[[gnu::noinline]] Cell* run_branch_framed(const Cell* taken, Cell* after, bool sub, const Cell* name) {
     Cell* base = stack::top;
-    const Cell* more = more_of(fn);
-    // The list is taken only when built: building it is left to the
-    // general way, in the frame.
-    if (cursor >= end || cell::type(more + 1) != TYPE_BLOCK || base >= stack::args_end ||
-        stack::call_top >= stack::call_end)
-        return nullptr;
-    SeriesBuffer* lb = series::buffer_of(more[1].w2);
-    const Cell* descs = lb->head_cell();
-    constexpr uint32_t shape = PLAN_SIMPLE | PLAN_CONTROL | PLAN_ANY_CONDITION;
-    if ((descs->w1 & shape) != shape) return nullptr;
-    const Cell* v = plain_operand(cursor);
-    if (!v) return nullptr;
-    copy_cell(v, base);
-    ++cursor;
-    while (const Cell* op = infix_follows(cursor, end)) {
-        cursor = integer_infix(cursor, end, base, op);
-        if (!cursor) return nullptr;
-    }
-    if (!is_value_type(cell::type(base)) || !literal_branches<BRANCHES>(cursor, end)) return nullptr;
-    Cell* after = cursor + BRANCHES;
-    const Cell* taken = branch_taken<BRANCHES>(fn, base, cursor);
-    if (!taken) {
-        set_none(base);
-    } else {
-        SeriesBuffer* buf = node_table[taken->w2];
-        const Cell* head = buf->head_cell() + taken->w1;
-        // (The one-value block is pushed above the condition by eval_block:
-        // the stack must have room for it.)
-        v = head + 1 == buf->tail_cell() && base + 1 < stack::args_end && !collector::attention
-                ? plain_operand(head)
-                : nullptr;
-        if (v) {
-            copy_cell(v, base);
-        } else {
-            stack::top = base;
-            stack::mark_interp_native(name);
-            stack::top = base + 1;
-            // Descriptors stay in place through the call, as the general
-            // way keeps them.
-            Pin pin_list(lb);
-            Cell blk = *taken;
-            eval_block(&blk, true);
-            if (pending) return after;
-            if (sub) stack::unwind(); else stack::unwind_last();
-            return after;
-        }
-    }
-    if (sub) stack::top = base + 1; else stack::set_last_keep(base);
+    stack::mark_interp_native(name);
+    stack::top = base + 1;
+    Cell blk = *taken;
+    eval_block(&blk, true);
+    if (pending) return after;
+    if (sub) stack::unwind(); else stack::unwind_last();
     return after;
 }
 
-}  // namespace
-
-Cell* fetch_control(int control, const Cell* fn, const Cell* descs, Cell* cursor, Cell* end, const Cell* code,
-                    const Cell* name) {
-    return control == 2 ? run_control<2>(fn, descs, cursor, end, code, name)
-                        : run_control<1>(fn, descs, cursor, end, code, name);
-}
-
-// As call_native_plain (calls_plain.cpp) for a control native: nothing keeps
-// it alive on the stack, and the result lands where it would have been
-// pushed.
+// As call_native_plain (calls_plain.cpp) for a control native, the frame
+// marked first: nothing keeps it alive on the stack, and the result lands
+// where it would have been pushed.
 template <int CONTROL>
-Cell* call_control_plain(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, bool sub, const Cell* name) {
+[[gnu::noinline]] Cell* call_control_framed(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, bool sub,
+                                            const Cell* name) {
     Cell fn = *fn_in;
-    if (Cell* after = run_control_unframed<CONTROL>(&fn, cursor, end, sub, name)) return after;
     stack::mark_interp_native(name);
     SeriesBuffer* lb = series::buffer_of(arg_list(&fn));
     const Cell* descs = lb->head_cell();
@@ -153,6 +97,71 @@ Cell* call_control_plain(const Cell* fn_in, Cell* cursor, Cell* end, const Cell*
     if (pending) return cursor;
     if (sub) stack::unwind(); else stack::unwind_last();
     return cursor;
+}
+
+}  // namespace
+
+// The commonest control call: its condition a value taken as it is, with
+// only the integer operators combined in place after it (`n < 2`, `flag`),
+// its branches literal blocks. Nothing in the condition can fail nor run
+// code, so it is tried with no frame marked: the condition lands at the
+// frame's base-to-be. The native's frame is marked only when a branch runs
+// code (run_branch_framed); a branch of one value taken as it is (`[n]`),
+// as eval_block takes it, needs none, nor does the branch not given of an
+// if. Any other shape goes the general way (call_control_framed), which
+// starts over: nothing was changed but the cell above the stack's top. The
+// frame is then marked where and with the checks it would have been marked
+// first: whatever reports, or counts the stack's room, sees what it would
+// have seen. `fn` is read in place: nothing here runs code, and the cell the
+// condition lands in lies above every value. (Flattened: a word's lookup
+// left out of line would cost a call, and the registers saved for it.)
+template <int CONTROL>
+[[gnu::flatten]] Cell* call_control_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, bool sub, const Cell* name) {
+    Cell* base = stack::top;
+    const Cell* more = more_of(fn);
+    // The list is taken only when built: building it is left to the
+    // general way, in the frame.
+    if (cursor >= end || cell::type(more + 1) != TYPE_BLOCK || base >= stack::args_end ||
+        stack::call_top >= stack::call_end)
+        return call_control_framed<CONTROL>(fn, cursor, end, code, sub, name);
+    const Cell* descs = series::buffer_of(more[1].w2)->head_cell();
+    constexpr uint32_t shape = PLAN_SIMPLE | PLAN_CONTROL | PLAN_ANY_CONDITION;
+    if ((descs->w1 & shape) != shape) return call_control_framed<CONTROL>(fn, cursor, end, code, sub, name);
+    const Cell* v = plain_operand(cursor);
+    if (!v) return call_control_framed<CONTROL>(fn, cursor, end, code, sub, name);
+    copy_cell(v, base);
+    Cell* at = cursor + 1;
+    if (const Cell* op = infix_follows(at, end)) {
+        do {
+            at = integer_infix(at, end, base, op);
+            if (!at) return call_control_framed<CONTROL>(fn, cursor, end, code, sub, name);
+        } while ((op = infix_follows(at, end)));
+    }
+    if (!is_value_type(cell::type(base)) || !literal_branches<CONTROL>(at, end))
+        return call_control_framed<CONTROL>(fn, cursor, end, code, sub, name);
+    Cell* after = at + CONTROL;
+    const Cell* taken = branch_taken<CONTROL>(fn, base, at);
+    if (!taken) {
+        set_none(base);
+    } else {
+        SeriesBuffer* buf = node_table[taken->w2];
+        const Cell* head = buf->head_cell() + taken->w1;
+        // (The one-value block is pushed above the condition by eval_block:
+        // the stack must have room for it.)
+        v = head + 1 == buf->tail_cell() && base + 1 < stack::args_end && !collector::attention
+                ? plain_operand(head)
+                : nullptr;
+        if (!v) return run_branch_framed(taken, after, sub, name);
+        copy_cell(v, base);
+    }
+    if (sub) stack::top = base + 1; else stack::set_last_keep(base);
+    return after;
+}
+
+Cell* fetch_control(int control, const Cell* fn, const Cell* descs, Cell* cursor, Cell* end, const Cell* code,
+                    const Cell* name) {
+    return control == 2 ? run_control<2>(fn, descs, cursor, end, code, name)
+                        : run_control<1>(fn, descs, cursor, end, code, name);
 }
 
 template Cell* call_control_plain<1>(const Cell*, Cell*, Cell*, const Cell*, bool, const Cell*);

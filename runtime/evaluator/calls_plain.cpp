@@ -259,19 +259,19 @@ template <int NATIVE>
     Cell name = *name_pos;
     name.header &= ~FLAG_NEW_LINE;
     bool native = NATIVE < 0 ? is_native_like(t) : NATIVE == 1;
-    if (native) stack::mark_interp_native(&name); else stack::mark_interp_func(&name, fn.w1);
+    if (native) stack::mark_interp_native(&name); else stack::mark_function_call(&name, fn.w1);
     cursor = fetch_fixed(&fn, descs, cursor, end, code, &name, false);
     if (pending) return cursor;
     Cell* base = stack::arguments;
-    int32_t count = static_cast<int32_t>((lb->tail - lb->head) / sizeof(Cell));  // cells: no division by the unit
+    const Cell* descs_tail = lb->tail_cell();
     int32_t refs[MAX_REFS];
-    if (native) no_refinements(refs); else push_rest(descs, lb->tail_cell());
+    if (native) no_refinements(refs); else push_rest(descs, descs_tail);
     int32_t argc = static_cast<int32_t>(stack::top - base);
     // The refinements in the order the path gives them, each followed by its
     // arguments. They mostly come in the spec's order, written as there: the
     // descriptor after the previous refinement's arguments is tried first
     // (names in a spec are distinct, so an equal id is the only match).
-    int32_t guess = static_cast<int32_t>(descs->w2);
+    const Cell* guess = descs + descs->w2;
     for (const Cell* item = name_pos + 1; item < path_tail; ++item) {
         // The arguments' code may have changed the path's items since they
         // were checked.
@@ -280,35 +280,62 @@ template <int NATIVE>
             fire(ERR_SCRIPT, "bad-refine", &el);
         }
         uint32_t sym = item->w2;
-        int32_t at = guess < count && cell::type(descs + guess) == TYPE_REFINEMENT && descs[guess].w2 == sym
-                         ? guess
-                         : refinement_at(descs, count, sym);
-        if (at < 0) {
-            Cell el = *item;
-            fire(ERR_SCRIPT, "no-refine", &name, &el);
+        const Cell* r = guess;
+        if (r >= descs_tail || cell::type(r) != TYPE_REFINEMENT || r->w2 != sym) {
+            int32_t at = refinement_at(descs, static_cast<int32_t>(descs_tail - descs), sym);
+            if (at < 0) {
+                Cell el = *item;
+                fire(ERR_SCRIPT, "no-refine", &name, &el);
+            }
+            r = descs + at;
         }
-        uint32_t slot = descs[at].w3;
-        bind_refinement(item, &fn, slot);
-        record_refinement(native, slot, true, refs, argc, base, path);
-        for (guess = at + 1; guess < count; ++guess) {
-            const Cell* d = descs + guess;
+        uint32_t slot = r->w3;
+        // The refinement's flag, then its arguments (a function's).
+        Cell* dst = base + slot;
+        if (!native) {
+            // bind_refinement and record_refinement for a function (the
+            // item was just seen to be a word).
+            Cell* w = const_cast<Cell*>(item);  // a cell of the path's (pinned) series
+            w->w1 = fn.w1;
+            w->w3 = slot;
+            if (logic::get(dst)) fire(ERR_SCRIPT, "dup-refine", path);
+            set_logic(dst, true);
+        } else {
+            record_refinement(true, slot, true, refs, argc, base, path);
+        }
+        for (guess = r + 1; guess < descs_tail; ++guess) {
+            const Cell* d = guess;
             if (cell::type(d) != TYPE_TYPESET || kind_of(d) == ARG_RETURN) break;
             Cell* before = stack::top;
-            if (kind_of(d) == ARG_EVAL && cursor < end && push_simple(cursor)) {
+            const Cell* v = kind_of(d) == ARG_EVAL && cursor < end ? plain_operand(cursor) : nullptr;
+            if (v) {
                 // A plain operand is taken in place, with the operators after it.
                 const Cell* op = infix_follows(++cursor, end);
-                if (op) cursor = infix_from(cursor, end, code, before, true, op);
+                if (native || op) {
+                    stack::push(v);
+                    if (op) {
+                        cursor = infix_from(cursor, end, code, before, true, op);
+                        if (pending) return cursor;
+                    }
+                    v = stack::top_cell();
+                } else if (before >= stack::args_end) {
+                    stack::overflow(5);  // where its push would have met a full stack
+                }
             } else {
-                cursor = fetch_arg_of(&fn, &name, code, cursor, end, kind_of(d), spec_position(descs, guess));
+                cursor = fetch_arg_of(&fn, &name, code, cursor, end, kind_of(d),
+                                      spec_position(descs, static_cast<int32_t>(d - descs)));
                 end = end_now(code, end);
+                if (pending) return cursor;
+                v = stack::top_cell();
             }
-            if (pending) return cursor;
-            const Cell* v = stack::top_cell();
-            if (!typeset::contains(d, cell::type(v))) expect_arg(&name, &fn, v, spec_position(descs, guess));
+            if (!typeset::contains(d, cell::type(v))) {
+                if (stack::top == before) v = stack::push(v);  // reported from where it would have been pushed
+                expect_arg(&name, &fn, v, spec_position(descs, static_cast<int32_t>(d - descs)));
+            }
             if (native) {
                 ++argc;
             } else {
-                base[slot + guess - at] = *v;  // the refinement's flag, then its arguments
+                *++dst = *v;
                 stack::top = before;
             }
         }
