@@ -85,8 +85,13 @@ struct CodeLink {
     CodeLink& operator=(const CodeLink&) = delete;
 };
 
-Cell* infix_call(const Cell* fn, const Cell* name, Cell* cursor, Cell* end, const Cell* code, Cell* left, bool sub,
-                 int kind);
+Cell* infix_call(Cell* fn, const Cell* name, Cell* cursor, Cell* end, const Cell* code, Cell* left, bool sub, int kind);
+
+// Turns a copy of an op! value into the function it applies: the type and
+// flags it had before the op! took it over.
+inline void op_function(Cell* fn) {
+    fn->header = ((fn->header >> 16) & 0xFF) | (fn->header & native::FLAG_FOREIGN_SPEC);
+}
 
 // Applies the operators (if any) that follow the left operand at `slot`,
 // the value left pushed. Kept out of line: eval_block's common case, a value
@@ -104,6 +109,15 @@ inline Cell* simple_operand(const Cell* value, Cell* next, Cell* end, const Cell
     // Only a word can be an operator.
     if (next >= end || cell::type(next) != TYPE_WORD) return next;
     return operators_after(next, end, code, slot);
+}
+
+// The value of a literal, or of a word of the global context, at `c`;
+// null for any other (their values are read the general way).
+inline const Cell* quick_value(const Cell* c) {
+    uint32_t t = cell::type(c);
+    if (is_literal(t)) return c;
+    if (t != TYPE_WORD || !context::reads_global_slot(c->w1)) return nullptr;
+    return context::global_slot(c->w3);
 }
 
 // A set-word with no value to assign. No frame is marked for an assignment
@@ -164,8 +178,25 @@ inline Cell* simple_operand(const Cell* value, Cell* next, Cell* end, const Cell
         if (pending) return cursor;
     }
     if (prefix) return cursor;
-    if (const Cell* op = infix_after_eval(code, cursor, end))
-        cursor = infix_from_plain(cursor, end, code, slot, true, op);
+    if (const Cell* op = infix_after_eval(code, cursor, end)) {
+        // An integer after an integer, literal or the value of a global
+        // word, is combined here in place, as infix_from_plain would;
+        // apply_infix takes the rest. (It combines integers in place as
+        // well, once their right operand is pushed: a stack with no room
+        // left for it goes the way that needs none.)
+        Cell* rc = cursor + 1;
+        const Cell* v = rc < end ? quick_value(rc) : nullptr;
+        int kind = fast_op_kind(op);
+        if (v && cell::type(v) == TYPE_INTEGER && cell::type(slot) == TYPE_INTEGER && kind) {
+            combine_integers(kind, slot, cell::get_int(v));
+            stack::top = slot + 1;
+            cursor = rc + 1;
+            if (infix_follows(cursor, end)) cursor = operators_after(cursor, end, code, slot);
+        } else {
+            cursor = slot + 1 < stack::args_end ? apply_infix(cursor, end, code, slot, true, op)
+                                                : operators_after(cursor, end, code, slot);
+        }
+    }
     return cursor;
 }
 // The same out of line (eval_block takes its commoner parens in line).
@@ -551,11 +582,15 @@ Cell* apply_infix(Cell* cursor, Cell* end, const Cell* code, Cell* left, bool su
         if (tracing) trace::event(trace::EV_FETCH, code, cursor, nullptr, &opw);
         stack::top = left;  // the left operand sits exactly here
         int fast = tracing ? 0 : fast_op_kind(op);
+        // The op! value is copied before the right operand can change it;
+        // its function is taken from it only where it is called.
         Cell fn = *op;
-        cell::set_type(&fn, (fn.header >> 16) & 0xFF);
-        fn.header &= 0xFF | native::FLAG_FOREIGN_SPEC;
-        if (fast && cursor + 1 < end) cursor = infix_call(&fn, &opw, cursor + 1, end, code, left, sub, fast);
-        else cursor = eval_code(&fn, cursor + 1, end, code, sub, nullptr, &opw, nullptr, 0, true);
+        if (fast && cursor + 1 < end) {
+            cursor = infix_call(&fn, &opw, cursor + 1, end, code, left, sub, fast);
+        } else {
+            op_function(&fn);
+            cursor = eval_code(&fn, cursor + 1, end, code, sub, nullptr, &opw, nullptr, 0, true);
+        }
         if (pending) return cursor;
     } while ((op = infix_after_eval(code, cursor, end)));
     return cursor;
@@ -573,10 +608,23 @@ inline void mark_operator(const Cell* name, Cell* left, Cell* top) {
     stack::top = top;
 }
 
+// The operator's own function called on the two operands in its frame,
+// which is then unwound. Kept out of line: integers, the common case, are
+// combined in place.
+[[gnu::noinline]] void call_operator(Cell* fn, const Cell* name, bool sub) {
+    op_function(fn);
+    check_operands(fn, name);
+    int32_t refs[MAX_REFS];
+    std::fill_n(refs, MAX_REFS, -1);  // the operator's source may read refinements
+    call_native(fn, refs);
+    if (sub) stack::unwind(); else stack::unwind_last();
+}
+
 // Applies an operator whose left operand sits at `left`: the right operand
 // is evaluated (no further operator inside it); two integers are combined
-// here, anything else goes to the operator's own function in a frame.
-Cell* infix_call(const Cell* fn, const Cell* name, Cell* cursor, Cell* end, const Cell* code, Cell* left, bool sub,
+// here, anything else goes to the operator's own function in a frame. `fn`
+// is a copy of the op! value.
+Cell* infix_call(Cell* fn, const Cell* name, Cell* cursor, Cell* end, const Cell* code, Cell* left, bool sub,
                  int kind) {
     Cell* right = left + 1;
     stack::top = right;
@@ -595,31 +643,31 @@ Cell* infix_call(const Cell* fn, const Cell* name, Cell* cursor, Cell* end, cons
             return cursor;
         }
         mark_operator(name, left, right + 1);
-    } else {
-        bool call = v && is_callable(cell::type(v));  // a literal never is
-        mark_operator(name, left, right);
-        // Each argument is checked as it is fetched: a left operand of the
-        // wrong type fails before the right one is evaluated.
-        if (cell::type(left) != TYPE_INTEGER) {
-            check_operands(fn, name, 1);
-            // Checking may build the operator's list, which may move the
-            // values the word was read from.
-            if (call) v = bound_value(cursor);
-        }
-        if (call) cursor = call_named(cursor, v, end, code, true);
-        else if (is_nested(t)) cursor = eval_nested(cursor, end, code, true);
-        else cursor = eval_expression(cursor, end, code, true, true, false);
-        if (pending) return cursor;
+        call_operator(fn, name, sub);
+        return cursor;
     }
+    bool call = v && is_callable(cell::type(v));  // a literal never is
+    mark_operator(name, left, right);
+    // Each argument is checked as it is fetched: a left operand of the
+    // wrong type fails before the right one is evaluated.
+    if (cell::type(left) != TYPE_INTEGER) {
+        Cell f = *fn;
+        op_function(&f);
+        check_operands(&f, name, 1);
+        // Checking may build the operator's list, which may move the
+        // values the word was read from.
+        if (call) v = bound_value(cursor);
+    }
+    if (call) cursor = call_named(cursor, v, end, code, true);
+    else if (is_nested(t)) cursor = eval_nested(cursor, end, code, true);
+    else cursor = eval_expression(cursor, end, code, true, true, false);
+    if (pending) return cursor;
     if (both_integers(left)) {
         combine_integers(kind, left, cell::get_int(right));
+        if (sub) stack::unwind(); else stack::unwind_last();
     } else {
-        check_operands(fn, name);
-        int32_t refs[MAX_REFS];
-        std::fill_n(refs, MAX_REFS, -1);  // the operator's source may read refinements
-        call_native(fn, refs);
+        call_operator(fn, name, sub);
     }
-    if (sub) stack::unwind(); else stack::unwind_last();
     return cursor;
 }
 }  // namespace
