@@ -72,15 +72,19 @@ struct CodeScope {
 };
 
 // Links a code frame kept across evaluations (a loop's body's) for one
-// evaluation, and unlinks it on every way out.
+// evaluation, and unlinks it on every way out; with `kept`, its `prev` is
+// set and the frame is left linked for the loop to unlink (run_counted).
+template <bool kept>
 struct CodeLink {
     CodeFrame& frame;
     explicit CodeLink(CodeFrame& f) : frame(f) {
-        frame.prev = code_frame;
+        if constexpr (!kept) frame.prev = code_frame;
         frame.entry_top = stack::call_top;
         code_frame = &frame;
     }
-    ~CodeLink() { code_frame = frame.prev; }
+    ~CodeLink() {
+        if constexpr (!kept) code_frame = frame.prev;
+    }
     CodeLink(const CodeLink&) = delete;
     CodeLink& operator=(const CodeLink&) = delete;
 };
@@ -324,12 +328,18 @@ void eval_block(const Cell* code_in, bool chain) {
 
 namespace {
 // One run of a loop's body, chained into the current frame's result slot:
-// eval_block's steps, in the code frame the loop keeps for its body. The
-// frame is linked only while the body runs, so that the loop's own steps
-// between runs are reported at the loop's code; its block is read again at
-// each run (the runs before may have changed it).
+// eval_block's steps, in the code frame the loop keeps for its body. Its
+// block is read again at each run (the runs before may have changed it).
+// The frame is linked only while the body runs, so that the loop's own steps
+// between runs are reported at the loop's code. With `kept` (a counted
+// loop's runs, at the frame's base) the frame, whose `prev` the loop set,
+// stays linked after a run that ran code, and the loop unlinks it before any
+// step of its own that can report (run_counted); a run that runs no code
+// unlinks it first.
+template <bool kept>
 [[gnu::always_inline]] inline void run_in(CodeFrame& frame) {
     if (tracing) {
+        if constexpr (kept) code_frame = frame.prev;
         eval_block(&frame.code, true);
         return;
     }
@@ -338,6 +348,7 @@ namespace {
     Cell* cursor = buf->head_cell() + frame.code.w1;
     Cell* slot = stack::top;
     if (cursor >= tail) {
+        if constexpr (kept) code_frame = frame.prev;
         set_unset(stack::push_new());
         stack::set_last_keep(slot);
         safe_point();
@@ -345,12 +356,15 @@ namespace {
     }
     Pin pin(buf);
     {
-        CodeLink link(frame);
+        CodeLink<kept> link(frame);
         frame.head = cursor;
         frame.cursor = cursor;
         for (;;) {
             cursor = block_step(cursor, tail, &frame.code, slot);
             if (__builtin_expect(pending != 0, 0)) return;
+            // The end the walk began with is tested first: the buffer's
+            // own end is read only when the walk is short of it.
+            if (cursor >= tail) break;
             tail = pin.end_within(tail);
             if (cursor >= tail) break;
             stack::top = slot;
@@ -359,26 +373,51 @@ namespace {
         }
         safe_point();
     }
-    stack::set_last_keep(slot);
+    // The value is at the frame's base already when the loop keeps the frame.
+    if constexpr (kept) stack::top = slot + 1; else stack::set_last_keep(slot);
 }
 }  // namespace
 
 LoopBody::LoopBody(const Cell* body) : frame_{*body, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr} {}
 
-void LoopBody::run() { run_in(frame_); }
+void LoopBody::run() { run_in<false>(frame_); }
+
+namespace {
+// Puts back the code frame a counted loop found, on every way out.
+struct CodeRestore {
+    CodeFrame* outer;
+    ~CodeRestore() { code_frame = outer; }
+};
+}  // namespace
 
 void LoopBody::run_counted(int64_t n, const Cell* counter) {
     Cell word;
     if (counter) word = *counter;
+    // A global counter's value cell, found by the first run's set_word and
+    // taken again while the global values have the head they had then
+    // (`counter_cells`): they only grow, so the cell stays where set_word
+    // would find it. (The body cannot rebind `word`, a copy.) Other words
+    // take set_word at each run: their `counter_cells` is `&word`, which no
+    // global values start at.
+    Cell* counter_slot = nullptr;
+    const Cell* counter_cells = &word;
+    frame_.prev = code_frame;
+    CodeRestore restore{code_frame};
     for (int64_t i = 1; n < 0 || i <= n; ++i) {
-        if (counter) {
+        if (memory::watched.cells == counter_cells) {
+            set_integer(counter_slot, static_cast<int32_t>(i));
+        } else if (counter) {
+            // Reported at the loop's code, if it fails.
+            code_frame = frame_.prev;
             Cell number;
             set_integer(&number, static_cast<int32_t>(i));
             set_word(&word, &number);
+            counter_slot = context::reads_global_slot(word.w1) ? context::global_slot(word.w3) : nullptr;
+            counter_cells = counter_slot ? memory::watched.cells : &word;
         }
         stack::reset();
         try {
-            run_in(frame_);
+            run_in<true>(frame_);
         } catch (const Thrown& t) {
             // A break or continue thrown by C++ code that could not return it.
             if (t.code != THROWN_BREAK && t.code != THROWN_CONTINUE) throw;
