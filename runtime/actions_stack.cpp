@@ -92,6 +92,7 @@ void text_out(Cell* part, Call call) {
 }  // namespace
 
 ActionFn* entry_table = nullptr;
+StackEntry plain_table[ACTION_SLOTS] = {};
 
 void make_stack(const int32_t*) { result(make(base(), base() + 1)); }
 void to_stack(const int32_t*) { result(to(base(), base() + 1)); }
@@ -135,23 +136,36 @@ void complement_stack(const int32_t*) { unary(ACT_COMPLEMENT); }
 void or_t_stack(const int32_t*) { on_stack(ACT_OR_T); }
 void xor_t_stack(const int32_t*) { on_stack(ACT_XOR_T); }
 
-void append_stack(const int32_t* r) {
-    // Without /part and /dup nothing needs normalising; a target whose
-    // append is the block family's, the commonest, is handed straight to
-    // its way for a whole value (a port's takes the general lookup), which
-    // returns the target itself: the result is in place.
-    if (r[0] < 0 && r[2] < 0) {
-        Cell* s = base();
-        uint32_t t = cell::type(s);
-        if (t != TYPE_PORT && t < TYPE_TABLE_ROWS && datatype::action(t, ACT_APPEND) == entry(block::append)) {
-            block::append_whole(s, s + 1, flag(r, 1));
-            return;
+namespace {
+// append without /part and /dup: nothing needs normalising. A target whose
+// append is the block family's, the commonest, is handed straight to its
+// way for a whole value (a port's takes the general lookup), which returns
+// the target itself: the result is in place.
+[[gnu::always_inline]] inline void append_whole_value(bool only) {
+    Cell* s = base();
+    uint32_t t = cell::type(s);
+    if (t != TYPE_PORT && t < TYPE_TABLE_ROWS && datatype::action(t, ACT_APPEND) == entry(block::append)) {
+        // One value that fits is written here; the rest (spread values, a
+        // full buffer, an owner to tell) take the block's own way.
+        if (only || !any_block(cell::type(s + 1))) {
+            if (block::append_in_room(s, s + 1)) return;
         }
-        result(append(s, s + 1, -1, flag(r, 1), 1));
+        block::append_whole(s, s + 1, only);
+        return;
+    }
+    result(append(s, s + 1, -1, only, 1));
+}
+}  // namespace
+
+void append_stack(const int32_t* r) {
+    if (r[0] < 0 && r[2] < 0) {
+        append_whole_value(flag(r, 1));
         return;
     }
     append_or_insert(r, true);
 }
+void append_plain(const int32_t*) { append_whole_value(false); }
+
 void at_stack(const int32_t*) { on_stack(ACT_AT); }
 void back_stack(const int32_t*) { on_stack(ACT_BACK); }
 void insert_stack(const int32_t* r) { append_or_insert(r, false); }
@@ -282,7 +296,10 @@ void write_stack(const int32_t* r) {
 void compare_to_logic(int32_t op) { set_logic(base(), compare(base(), base() + 1, op)); }
 
 void table_fill(int count, const ActionFn* list) {
-    for (int k = 0; k < count && k < ACTION_SLOTS; ++k) entry_table[k] = list[k];
+    for (int k = 0; k < count && k < ACTION_SLOTS; ++k) {
+        entry_table[k] = list[k];
+        plain_table[k] = list[k] == entry(append_stack) ? &append_plain : reinterpret_cast<StackEntry>(list[k]);
+    }
 }
 
 void init() {

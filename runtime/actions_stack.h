@@ -32,6 +32,20 @@ inline StackEntry stack_entry(uint32_t slot) {
     return reinterpret_cast<StackEntry>(entry_table[slot - 1]);
 }
 
+// The entries for calls that give no refinements, entry k - 1 for slot k:
+// the stack entry, or one that skips reading the refinements (all absent)
+// where a frequent call would pay for it. Kept in step with the entry table
+// by table_fill; empty until then.
+extern StackEntry plain_table[ACTION_SLOTS];
+// The entry of a slot for a call that gives no refinements (the refinements
+// passed are then all -1); otherwise as stack_entry.
+inline StackEntry plain_entry(uint32_t slot) {
+    if (slot - 1 < static_cast<uint32_t>(ACTION_SLOTS)) [[likely]] {
+        if (StackEntry e = plain_table[slot - 1]) [[likely]] return e;
+    }
+    return stack_entry(slot);
+}
+
 void make_stack(const int32_t* refs);
 void random_stack(const int32_t* refs);
 void reflect_stack(const int32_t* refs);
@@ -56,6 +70,8 @@ void complement_stack(const int32_t* refs);
 void or_t_stack(const int32_t* refs);
 void xor_t_stack(const int32_t* refs);
 void append_stack(const int32_t* refs);
+// append_stack for a call without refinements.
+void append_plain(const int32_t* refs);
 void at_stack(const int32_t* refs);
 void back_stack(const int32_t* refs);
 void change_stack(const int32_t* refs);

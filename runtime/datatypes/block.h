@@ -102,6 +102,17 @@ Cell* append(Cell* blk, Cell* value, int32_t part, bool only, int32_t dup, bool 
 // append without /part and /dup: the same as append(blk, value, -1, only, 1,
 // true), without the checks those make. Like it, returns `blk`.
 Cell* append_whole(Cell* blk, Cell* value, bool only);
+// append_whole's commonest case, in line: one value (the caller knows it is
+// not to be spread) written at the tail of a block that has room for it and
+// no owner to tell. False, having changed nothing, otherwise.
+inline bool append_in_room(Cell* blk, const Cell* value) {
+    SeriesBuffer* buf = series::buffer_of(blk);
+    if ((buf->flags & SERIES_OWNED) || uint64_t{buf->tail} + sizeof(Cell) > buf->size) return false;
+    *buf->tail_cell() = *value;
+    buf->tail += sizeof(Cell);
+    blk->w1 = 0;
+    return true;
+}
 Cell* change(Cell* blk, Cell* value, int32_t part, bool only, int32_t dup);
 Cell* copy(Cell* blk, Cell* result, Cell* part, bool deep, Cell* types);
 Cell* swap(Cell* blk1, Cell* blk2);

@@ -123,13 +123,7 @@ bool spread_in_room(Cell* blk, const Cell* value, int32_t part) {
     if (!only && any_block(cell::type(value))) return add_spread(blk, value, part, only, 1, true);
     // One value at the tail, the interpreter's most frequent append: with
     // room left and no owner to tell, one cell written in place.
-    SeriesBuffer* buf = series::buffer_of(blk);
-    if (!(buf->flags & SERIES_OWNED) && uint64_t{buf->tail} + sizeof(Cell) <= buf->size) {
-        *buf->tail_cell() = *value;
-        buf->tail += sizeof(Cell);
-        blk->w1 = 0;
-        return blk;
-    }
+    if (append_in_room(blk, value)) return blk;
     return append_one(blk, value);
 }
 

@@ -91,6 +91,14 @@ inline void call_native(const Cell* fn, const int32_t* refs) {
     if (fn->header & native::FLAG_FOREIGN_SPEC) check_own_arguments(fn, refs);
     entry(refs);
 }
+// The same for a call that gives no refinements (NO_REFS): an action's
+// entry for such calls, which need not read them.
+inline void call_native_unrefined(const Cell* fn) {
+    natives::NativeFn entry = cell::type(fn) == TYPE_NATIVE ? natives::entry(fn->w1) : actions::plain_entry(fn->w1);
+    if (!entry) fire(ERR_INTERNAL, "not-done");
+    if (fn->header & native::FLAG_FOREIGN_SPEC) check_own_arguments(fn, NO_REFS.data());
+    entry(NO_REFS.data());
+}
 // Records a refinement given in a path (or an apply block) whose
 // descriptor holds `slot`: a native's refinement number, taking the position
 // `argc` of its first argument when `state` is on; a function's flag slot

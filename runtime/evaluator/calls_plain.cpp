@@ -76,7 +76,7 @@ inline void no_refinements(int32_t* refs) { std::fill_n(refs, MAX_REFS, -1); }
     bool stop = false;
     cursor = fetch_fixed(fn, descs, cursor, end, code, name, infix, stop, from);
     if (stop) return cursor;
-    call_native(fn, NO_REFS.data());
+    call_native_unrefined(fn);
     return cursor;
 }
 

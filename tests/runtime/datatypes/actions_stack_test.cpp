@@ -32,6 +32,25 @@ TEST_F(ActionEntries, EntryTable) {
     EXPECT_EQ(actions::stack_entry(63), nullptr);
 }
 
+// Calls without refinements take append's own entry for them and every other
+// slot's stack entry; a table filled anew replaces both.
+TEST_F(ActionEntries, PlainEntriesFollowTheTable) {
+    actions::init();
+    for (uint32_t slot = 0; slot <= ACTION_SLOTS + 1; ++slot) {
+        if (slot == ACT_APPEND) EXPECT_EQ(actions::plain_entry(slot), &actions::append_plain);
+        else EXPECT_EQ(actions::plain_entry(slot), actions::stack_entry(slot)) << slot;
+    }
+    ActionFn list[ACTION_SLOTS];
+    for (int k = 0; k < ACTION_SLOTS; ++k) list[k] = actions::entry_table[k];
+    list[ACT_APPEND - 1] = actions::entry(actions::insert_stack);
+    list[ACT_INSERT - 1] = actions::entry(actions::append_stack);
+    actions::table_fill(ACTION_SLOTS, list);
+    EXPECT_EQ(actions::plain_entry(ACT_APPEND), &actions::insert_stack);
+    EXPECT_EQ(actions::plain_entry(ACT_INSERT), &actions::append_plain);
+    actions::init();
+    EXPECT_EQ(actions::plain_entry(ACT_APPEND), &actions::append_plain);
+}
+
 TEST_F(ActionEntries, IntegerMathInlineWithExactOverflow) {
     struct Case {
         int32_t op, a, b;

@@ -214,6 +214,7 @@ TEST_F(OwnerEvents, EveryModifyingActionReportsBeforeAndAfter) {
     };
     const Case cases[] = {
         {actions::append_stack, {I(9)}, {}, 0, "append 4 1", "appended 4 1"},
+        {actions::append_plain, {I(9)}, {}, 0, "append 4 1", "appended 4 1"},
         {actions::insert_stack, {I(9)}, {}, 1, "insert 1 1", "inserted 1 1"},
         {actions::change_stack, {I(9)}, {}, 2, "change 2 1", "changed 2 1"},
         {actions::clear_stack, {}, {}, 1, "clear 1 3", "cleared 1 3"},
@@ -250,9 +251,10 @@ TEST_F(OwnerEvents, ValuesAreTakenBeforeTheOwnerHears) {
                             return true;
                         },
                         nullptr, nullptr, nullptr});
-    const actions::StackEntry entries[] = {actions::append_stack, actions::insert_stack, actions::change_stack};
-    const char* expected[] = {"[1 2 7 8 9]", "[7 8 9 1 2]", "[7 8 9]"};
-    for (int k = 0; k < 3; ++k) {
+    const actions::StackEntry entries[] = {actions::append_stack, actions::insert_stack, actions::change_stack,
+                                           actions::append_plain};
+    const char* expected[] = {"[1 2 7 8 9]", "[7 8 9 1 2]", "[7 8 9]", "[1 2 7 8 9]"};
+    for (int k = 0; k < 4; ++k) {
         source = ints({7, 8, 9});
         Cell b = owned(ints({1, 2}));
         call(entries[k], {b, source}, {});
@@ -272,6 +274,7 @@ TEST_F(OwnerEvents, MoveAndSwapTellBothSides) {
 TEST_F(OwnerEvents, UnownedSeriesAreNotReported) {
     Cell b = ints({1, 2});
     call(actions::append_stack, {b, I(3)}, {});
+    call(actions::append_plain, {b, I(4)}, {});
     call(actions::clear_stack, {b}, {});
     EXPECT_TRUE(events().empty());
 }
