@@ -154,7 +154,7 @@ Node alloc_node() {
 void free_node(Node node) {
     NodeFrame* f = node_frame_of(node);
     if (!f) return;
-    if (node == watched.node) watch(0, 0);  // its readers must not keep the freed buffer
+    if (node == watched_node) watch(0, 0);  // its readers must not keep the freed buffer
     node_table[node] = reinterpret_cast<SeriesBuffer*>(static_cast<uintptr_t>(f->free_head));
     f->free_head = node;
     --f->used;
@@ -283,29 +283,35 @@ void free_all() {
     watch(0, 0);
 }
 
-WatchedCells watched{};
+Node watched_key = 0;
+Cell* watched_cells = nullptr;
+Cell* watched_tail = nullptr;
+uint32_t watched_count = 0;
+Node watched_node = 0;
 
 void watch(Node key, Node node) {
-    watched.key = node ? key : 0;
-    watched.node = node;
+    watched_key = node ? key : 0;
+    watched_node = node;
     refresh_watched();
 }
 
 void refresh_watched() {
-    if (!watched.node) {
-        watched.count = 0;
-        watched.cells = nullptr;
+    if (!watched_node) {
+        watched_count = 0;
+        watched_cells = watched_tail = nullptr;
         return;
     }
-    SeriesBuffer* b = node_table[watched.node];
-    watched.cells = b->head_cell();
-    watched.count = b->length();
+    SeriesBuffer* b = node_table[watched_node];
+    watched_cells = b->head_cell();
+    watched_count = b->length();
+    watched_tail = b->tail_cell();
 }
 
 void check_watched() {
-    if (!watched.node) return;
-    SeriesBuffer* b = node_table[watched.node];
-    if (watched.cells != b->head_cell() || watched.count != b->length()) sys::runtime_error(98, ZEL_HERE());
+    if (!watched_node) return;
+    SeriesBuffer* b = node_table[watched_node];
+    if (watched_cells != b->head_cell() || watched_count != b->length() || watched_tail != b->tail_cell())
+        sys::runtime_error(98, ZEL_HERE());
 }
 
 Counts counts() {

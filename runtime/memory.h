@@ -142,7 +142,7 @@ struct Counts {
 };
 Counts counts();
 
-// One cell series whose head and length are kept here for readers too hot
+// One cell series whose head and tail are kept here for readers too hot
 // to walk the node table: the global context's values, read by every global
 // word the evaluator meets. The record must be exact at all times, or a
 // reader writes into an abandoned buffer. So the memory manager refreshes
@@ -153,22 +153,35 @@ Counts counts();
 // tail, and a collector that moves or compacts buffers, must call
 // `refresh_watched()` afterwards. Sanitized builds check the record at
 // every read.
+//
+// Each field is a variable of its own: given one record, GCC keeps its
+// address in a register across the evaluator's loops and spills it, which
+// costs each read two instructions more. Readers compare a cell's address
+// with the tail rather than an index with the count: one copy of the index
+// fewer.
+extern Node watched_key;      // the node a reader compares with (the global context); 0 when none
+extern Cell* watched_cells;   // the head cell; null when none is watched
+extern Cell* watched_tail;    // past the last cell; null when none is watched
+extern uint32_t watched_count;  // cells between head and tail
+extern Node watched_node;     // the series' node
+// The record as one view, for code that inspects it rather than reads values.
 struct WatchedCells {
-    Node key;        // the node a reader compares with (the global context); 0 when none
-    uint32_t count;  // cells between head and tail; 0 when none is watched
-    Cell* cells;     // the head cell
-    Node node;       // the series' node
+    Node& key;
+    uint32_t& count;
+    Cell*& cells;
+    Cell*& tail;
+    Node& node;
 };
-extern WatchedCells watched;
+inline constexpr WatchedCells watched{watched_key, watched_count, watched_cells, watched_tail, watched_node};
 
 // Watches the cell series `node` for readers that know it by `key`; (0, 0)
 // stops watching. Memory start and clean-up stop it too.
 void watch(Node key, Node node);
-// Reads the watched series' head and length again.
+// Reads the watched series' head and tail again.
 void refresh_watched();
 // Refreshes the record when the buffer is the watched series' one.
 inline void note_changed(const SeriesBuffer* b) {
-    if (b->node == watched.node) refresh_watched();
+    if (b->node == watched_node) refresh_watched();
 }
 // Ends the process when the record is stale (checked by sanitized builds).
 void check_watched();

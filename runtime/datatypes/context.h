@@ -30,24 +30,27 @@ extern Node global;
 extern Node global_values;
 
 // The value cell `index` of the global context, or null past its values.
-// The memory manager keeps the head and length of those values current (its
+// The memory manager keeps the head and tail of those values current (its
 // watched series), so no table is walked. Null for every index while no
 // global context exists.
 inline Cell* global_slot(uint32_t index) {
 #ifdef ZEL_SANITIZED
     memory::check_watched();
 #endif
-    if (index >= memory::watched.count) return nullptr;
-    Cell* slot = memory::watched.cells + index;
-    // Cells are present whenever the count is above 0: callers need not
-    // test the slot again.
+    // One compare with the tail covers every index past the values: a word
+    // added before its value cell, a `self` word's 2^32 - 1, and any index
+    // while head and tail are null. (Counted as an address: no pointer is
+    // made beyond the values.)
+    uintptr_t slot = reinterpret_cast<uintptr_t>(memory::watched_cells) + uint64_t{index} * sizeof(Cell);
+    if (slot >= reinterpret_cast<uintptr_t>(memory::watched_tail)) return nullptr;
+    // Cells are present below the tail: callers need not test the slot again.
     if (!slot) __builtin_unreachable();
-    return slot;
+    return reinterpret_cast<Cell*>(slot);
 }
 // Whether a word bound to `ctx` reads global_slot(); also true for an unbound
 // word (context 0) while no global context exists, which global_slot()
 // answers with null.
-inline bool reads_global_slot(Node ctx) { return ctx == memory::watched.key; }
+inline bool reads_global_slot(Node ctx) { return ctx == memory::watched_key; }
 
 inline Cell* context_cell(Node ctx) { return series::buffer_of(ctx)->head_cell(); }
 inline Cell* owner_cell(Node ctx) { return series::buffer_of(ctx)->head_cell() + 1; }
