@@ -106,6 +106,12 @@ Node build_arg_list(const Cell* fn) {
     summarise(fn, list);
     Cell* more = series::buffer_of(fn->w3)->head_cell();
     set_series(more + 1, TYPE_BLOCK, list);
+    uint32_t plan = series::buffer_of(list)->head_cell()->w1;
+    if (cell::type(fn) == TYPE_FUNCTION && !(fn->header & (function::FLAG_NO_TRACE | function::FLAG_TRACE)) &&
+        (plan & PLAN_SIMPLE) && cell::type(more) == TYPE_BLOCK) {
+        // The cell its maker is making.
+        const_cast<Cell*>(fn)->header |= FLAG_PLAIN_CALL | (plan & PLAN_REST ? FLAG_PLAIN_REST : 0);
+    }
     return list;
 }
 

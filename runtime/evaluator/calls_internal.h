@@ -69,6 +69,14 @@ constexpr uint64_t VALUE_TYPES = ((uint64_t{1} << (TYPE_EVENT + 1)) - 2) &
                                  ~(uint64_t{1} << TYPE_SYMBOL | uint64_t{1} << TYPE_CONTEXT |
                                    uint64_t{1} << TYPE_TRIPLE | uint64_t{1} << TYPE_SERIES);
 inline bool is_value_type(uint32_t t) { return t < 64 && ((VALUE_TYPES >> t) & 1); }
+// A function cell's header flag, set on the cell its list is built for
+// (the one that function makes) when the summary is simple, the function
+// has no trace attribute and its body is a block: what a plain call would
+// test one by one. Its list and body cell never change once made, and a
+// copy of the cell keeps the same more block.
+constexpr uint32_t FLAG_PLAIN_CALL = 1u << 15;
+// With it: the summary's PLAN_REST, read with the other flags.
+constexpr uint32_t FLAG_PLAIN_REST = 1u << 14;
 inline uint32_t plan_first(const Cell* s) { return s->w1 & 0xFF; }
 inline uint32_t plan_count(const Cell* s) { return (s->w1 >> 8) & 0xFF; }
 
@@ -172,21 +180,22 @@ inline void end_body_run(Node ctx, uint32_t saved, Node outer_ctx, Cell* outer_v
 }
 
 // Runs the body of function `fn` in its marked frame, the arguments pushed;
-// `body` is a copy of its body cell, which may be taken before the arguments
-// are evaluated (a function's body cell never changes). While the body
-// runs, the function's context takes its values from the frame, whose body
-// flag is set; both are put back on every way out. A return or exit from
-// the body ends here. `fn` must stay valid through the run (a copy, not a
-// pointer into a series).
-inline void run_body(const Cell* fn, const Cell* body, const Cell* name) {
-    if (cell::type(body) != TYPE_BLOCK) {
-        set_none(stack::arguments);
-        stack::keep();
-        return;
-    }
+// `body` is a copy of its body cell, a block, which may be taken before the
+// arguments are evaluated (a function's body cell never changes). While the
+// body runs, the function's context takes its values from the frame, whose
+// body flag is set; both are put back on every way out. A return or exit
+// from the body ends here. `fn` must stay valid through the run (a copy, not
+// a pointer into a series). SAVED_IN_FRAME: the frame was marked by
+// mark_function_call, whose saved word is then what the context's values
+// word is now (what the arguments' evaluation changed in it, it put back):
+// the word is put back from there, not kept meanwhile.
+template <bool SAVED_IN_FRAME = false>
+[[gnu::always_inline]] inline void run_block_body(const Cell* fn, const Cell* body, const Cell* name) {
     Node ctx = fn->w1;
     Cell* cc = context::context_cell(ctx);
-    uint32_t saved = cc->w2;
+    CallFrame* frame = stack::top_frame();
+    uint32_t kept = SAVED_IN_FRAME ? 0 : cc->w2;
+    auto saved = [&] { return SAVED_IN_FRAME ? frame->saved : kept; };
     cc->w2 = stack::values_ref(stack::arguments);
     // The function runs innermost now; the one that did before (in step
     // with its context, which nothing below leaves changed) is put back.
@@ -194,7 +203,6 @@ inline void run_body(const Cell* fn, const Cell* body, const Cell* name) {
     Cell* outer_values = stack::running_values;
     stack::running_ctx = ctx;
     stack::running_values = stack::arguments;
-    CallFrame* frame = stack::top_frame();
     frame->header |= FRAME_BODY_FLAG;
     try {
         // The prolog's callback is covered too: whatever it throws, the
@@ -203,7 +211,7 @@ inline void run_body(const Cell* fn, const Cell* body, const Cell* name) {
         eval_block(body, true);
     } catch (const Thrown& t) {
         if (t.code != THROWN_RETURN && t.code != THROWN_EXIT) {
-            end_body_run(ctx, saved, outer_ctx, outer_values, frame);
+            end_body_run(ctx, saved(), outer_ctx, outer_values, frame);
             // A body that an error leaves reports its epilog as well; so
             // does one that another exit leaves across a native's C++ frame
             // (as it does when the exit travels as a pending code), the
@@ -225,13 +233,22 @@ inline void run_body(const Cell* fn, const Cell* body, const Cell* name) {
         try {
             trace::event(trace::EV_EPILOG, body, nullptr, name, fn);
         } catch (const Thrown&) {
-            end_body_run(ctx, saved, outer_ctx, outer_values, frame);
+            end_body_run(ctx, saved(), outer_ctx, outer_values, frame);
             throw;
         }
         pending = held;
     }
-    end_body_run(ctx, saved, outer_ctx, outer_values, frame);
+    end_body_run(ctx, saved(), outer_ctx, outer_values, frame);
     if (pending == THROWN_RETURN || pending == THROWN_EXIT) pending = 0;
+}
+// The same for any body cell: one that is no block gives none.
+inline void run_body(const Cell* fn, const Cell* body, const Cell* name) {
+    if (cell::type(body) != TYPE_BLOCK) {
+        set_none(stack::arguments);
+        stack::keep();
+        return;
+    }
+    run_block_body(fn, body, name);
 }
 
 }  // namespace zel::interpreter

@@ -137,6 +137,55 @@ inline void finish(bool sub) {
     }
 }
 
+// A function: pushed (its value keeps its body and lists alive), its frame
+// marked, its arguments fetched, its body run. The more block is visited
+// once, for the body cell and the list. GENERAL: the function may lack
+// FLAG_PLAIN_CALL, whose tests are then made one by one.
+template <bool GENERAL>
+[[gnu::always_inline]] inline Cell* function_call(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code,
+                                                  bool sub, const Cell* name) {
+    Cell fn = *fn_in;
+    // With room for the function's cell and for the frame's result cell
+    // above it, push and mark need no checks of their own (GCC drops the
+    // mark's); else they meet the full stack one after the other, as they
+    // always did.
+    if (stack::call_top < stack::call_end && stack::top + 1 < stack::args_end) [[likely]] {
+        *stack::top++ = fn;
+        stack::mark_function_call(name, fn.w1);
+    } else {
+        stack::push(&fn);
+        stack::mark_function_call(name, fn.w1);
+    }
+    const Cell* more = more_of(&fn);
+    Cell body = more[0];
+    bool stop = false;
+    if (GENERAL) {
+        cursor = fetch_slots(&fn, more, cursor, end, code, name, false, stop);
+        if (stop) return cursor;
+        run_function(&fn, name, &body);
+    } else {
+        // The list is built, its summary simple.
+        SeriesBuffer* lb = series::buffer_of(more[1].w2);
+        const Cell* descs = lb->head_cell();
+        {
+            // Descriptors are read by address while arguments are evaluated.
+            Pin pin_list(lb);
+            // One leading argument, the first descriptor (the commonest
+            // case), is fetched by code made for it: no loop.
+            if ((descs->w1 & 0xFFFF) == (1u | 1u << 8))
+                cursor = fetch_leading(&fn, descs + 1, descs + 1, descs + 2, cursor, end, code, name, false, stop);
+            else
+                cursor = fetch_fixed(&fn, descs, cursor, end, code, name, false, stop);
+            if (stop) return cursor;
+            if (fn.header & FLAG_PLAIN_REST) push_rest(descs, lb->tail_cell());
+        }
+        run_block_body<true>(&fn, &body, name);
+    }
+    if (pending) return cursor;
+    finish(sub);
+    return cursor;
+}
+
 // The kinds of plain calls, each on its own so that call_plain, which picks
 // one, passes its arguments on without a frame of its own: a plain jump, as
 // long as their signatures stay as they are (GCC would pass the callable by
@@ -147,23 +196,25 @@ inline void finish(bool sub) {
 #define PLAIN_CALL [[gnu::noipa]]
 #endif
 
-// A function: pushed (its value keeps its body and lists alive), its frame
-// marked, its arguments fetched, its body run. The more block is visited
-// once, for the body cell and the list.
+// A function without FLAG_PLAIN_CALL.
+PLAIN_CALL Cell* call_function_general(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, bool sub,
+                                       const Cell* name) {
+    return function_call<true>(fn_in, cursor, end, code, sub, name);
+}
+
+// A function with FLAG_PLAIN_CALL.
+PLAIN_CALL Cell* call_function_flagged(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, bool sub,
+                                       const Cell* name) {
+    return function_call<false>(fn_in, cursor, end, code, sub, name);
+}
+
+// Picks one of the two, with a jump: in one function, the general one's
+// calls would pay the other's prologue too (GCC does not put it off past
+// the test).
 PLAIN_CALL Cell* call_function_plain(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, bool sub,
                                      const Cell* name) {
-    Cell fn = *fn_in;
-    stack::push(&fn);
-    stack::mark_function_call(name, fn.w1);
-    const Cell* more = more_of(&fn);
-    Cell body = more[0];
-    bool stop = false;
-    cursor = fetch_slots(&fn, more, cursor, end, code, name, false, stop);
-    if (stop) return cursor;
-    run_function(&fn, name, &body);
-    if (pending) return cursor;
-    finish(sub);
-    return cursor;
+    if (fn_in->header & FLAG_PLAIN_CALL) return call_function_flagged(fn_in, cursor, end, code, sub, name);
+    return call_function_general(fn_in, cursor, end, code, sub, name);
 }
 
 // A native or an action, no control native. Natives live in tables, not
