@@ -62,11 +62,11 @@ template <int BRANCHES>
 // The taken branch of a control call, a block of more than one value (or
 // met where the stack or the collector asks for care), run in the native's
 // frame, marked now at the frame's base-to-be, where the condition lies.
-// Apart from call_control_plain, whose ways without a frame then make no
-// calls and save no registers.
+// In line in call_control_plain, which saves the registers it needs anyway:
+// left out of line, it cost a tail call's moves and its own saves.
 // (The general way pins the native's descriptors while it reads them by
 // address; nothing reads them here.)
-[[gnu::noinline]] Cell* run_branch_framed(const Cell* taken, Cell* after, bool sub, const Cell* name) {
+[[gnu::always_inline]] inline Cell* run_branch_framed(const Cell* taken, Cell* after, bool sub, const Cell* name) {
     Cell* base = stack::top;
     stack::mark_interp_native(name);
     stack::top = base + 1;
@@ -99,6 +99,94 @@ template <int CONTROL>
     return cursor;
 }
 
+// A control native's header flag (the bit a function's FLAG_PLAIN_CALL
+// takes, unused on natives): its list is built with the shape the frameless
+// way serves (simple, PLAN_CONTROL, PLAN_ANY_CONDITION), so that a call
+// reads it with the native's header instead of looking the list up. The
+// list never changes once built, and a copy of the cell keeps the same more
+// block, so the flag holds for every copy.
+constexpr uint32_t FLAG_PLAIN_CONTROL = FLAG_PLAIN_CALL;
+
+// Whether the list of control native `fn` has that shape, flagging the
+// cell when it has. The list is taken only when built: building it is left
+// to the general way, in the frame. (Once per native cell: out of line.)
+[[gnu::noinline]] bool plain_control_ready(const Cell* fn) {
+    const Cell* more = more_of(fn);
+    if (cell::type(more + 1) != TYPE_BLOCK) return false;
+    const Cell* descs = series::buffer_of(more[1].w2)->head_cell();
+    constexpr uint32_t shape = PLAN_SIMPLE | PLAN_CONTROL | PLAN_ANY_CONDITION;
+    if ((descs->w1 & shape) != shape) return false;
+    // The cell the word holds: marking it changes no value's meaning.
+    const_cast<Cell*>(fn)->header |= FLAG_PLAIN_CONTROL;
+    return true;
+}
+
+// bound_value of a condition's or a branch's word, which is mostly one of
+// the function running: its slot is looked for first, below `top` (the
+// stack's top, kept in a register). Any other word is looked up as usual.
+[[gnu::always_inline]] inline const Cell* operand_value(const Cell* w, const Cell* top) {
+    if (w->w1 == stack::running_ctx) {
+        const Cell* slot = stack::running_values + uint64_t{w->w3};
+        return slot < top ? slot : nullptr;
+    }
+    return bound_value(w);
+}
+
+// A condition's operand taken as it is, as plain_operand takes it, whose
+// value is also one a condition accepts without a check (is_value_type):
+// the two type tests made as one. Null for any other operand.
+constexpr uint64_t LITERAL_CONDITIONS = VALUE_TYPES & ~ACTIVE_TYPES;
+constexpr uint64_t WORD_CONDITIONS = VALUE_TYPES & ~NOT_PLAIN_TYPES;
+[[gnu::always_inline]] inline const Cell* condition_operand(const Cell* cursor, const Cell* top) {
+    uint32_t t = cell::type(cursor);
+    const Cell* v = cursor;
+    uint64_t takes = LITERAL_CONDITIONS;
+    if (t == TYPE_WORD) {
+        v = operand_value(cursor, top);
+        if (!v) return nullptr;
+        t = cell::type(v);
+        takes = WORD_CONDITIONS;
+    }
+    return t < 64 && ((takes >> t) & 1) ? v : nullptr;
+}
+
+// A branch's one value taken as it is, as plain_operand takes it, a word
+// (the commoner) tested first.
+[[gnu::always_inline]] inline const Cell* branch_operand(const Cell* c, const Cell* top) {
+    uint32_t t = cell::type(c);
+    if (t == TYPE_WORD) {
+        const Cell* v = operand_value(c, top);
+        return v && is_plain_value(cell::type(v)) ? v : nullptr;
+    }
+    return is_literal(t) ? c : nullptr;
+}
+
+// integer_infix for a condition's operators, whose commonest are the
+// comparisons: tested before the others, and their truth written at once.
+[[gnu::always_inline]] inline Cell* condition_infix(Cell* cursor, Cell* end, Cell* left, const Cell* op) {
+    if (cell::type(left) != TYPE_INTEGER) return nullptr;
+    Cell* rc = cursor + 1;
+    if (rc >= end) return nullptr;
+    const Cell* r = rc;
+    uint32_t rt = cell::type(rc);
+    if (rt == TYPE_WORD) {
+        r = bound_value(rc);
+        if (!r) return nullptr;
+        rt = cell::type(r);
+    }
+    if (rt != TYPE_INTEGER) return nullptr;
+    int kind = fast_op_kind(op);
+    if (kind >= FAST_EQUAL) {
+        int32_t a = cell::get_int(left), b = cell::get_int(r);
+        uint32_t outcome = static_cast<uint32_t>(a >= b) + static_cast<uint32_t>(a > b);
+        set_logic(left, (comparison_truths() >> (3 * static_cast<uint32_t>(kind - FAST_EQUAL) + outcome)) & 1);
+    } else {
+        if (!kind) return nullptr;
+        combine_integers(kind, left, cell::get_int(r));
+    }
+    return rc + 1;
+}
+
 }  // namespace
 
 // The commonest control call: its condition a value taken as it is, with
@@ -118,27 +206,24 @@ template <int CONTROL>
 template <int CONTROL>
 [[gnu::flatten]] Cell* call_control_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, bool sub, const Cell* name) {
     Cell* base = stack::top;
-    const Cell* more = more_of(fn);
-    // The list is taken only when built: building it is left to the
-    // general way, in the frame.
-    if (cursor >= end || cell::type(more + 1) != TYPE_BLOCK || base >= stack::args_end ||
-        stack::call_top >= stack::call_end)
+    if (cursor >= end || base >= stack::args_end || stack::call_top >= stack::call_end ||
+        (!(fn->header & FLAG_PLAIN_CONTROL) && !plain_control_ready(fn)))
         return call_control_framed<CONTROL>(fn, cursor, end, code, sub, name);
-    const Cell* descs = series::buffer_of(more[1].w2)->head_cell();
-    constexpr uint32_t shape = PLAN_SIMPLE | PLAN_CONTROL | PLAN_ANY_CONDITION;
-    if ((descs->w1 & shape) != shape) return call_control_framed<CONTROL>(fn, cursor, end, code, sub, name);
-    const Cell* v = plain_operand(cursor);
+    // (The integer operators leave an integer, a float or a logic: values
+    // the condition accepts as its first operand was.)
+    const Cell* v = condition_operand(cursor, base);
     if (!v) return call_control_framed<CONTROL>(fn, cursor, end, code, sub, name);
-    copy_cell(v, base);
+    // (Copied without copy_cell's test: the value is a code cell or a word's
+    // slot, below the top, never the cell at `base`.)
+    *base = *v;
     Cell* at = cursor + 1;
     if (const Cell* op = infix_follows(at, end)) {
         do {
-            at = integer_infix(at, end, base, op);
+            at = condition_infix(at, end, base, op);
             if (!at) return call_control_framed<CONTROL>(fn, cursor, end, code, sub, name);
         } while ((op = infix_follows(at, end)));
     }
-    if (!is_value_type(cell::type(base)) || !literal_branches<CONTROL>(at, end))
-        return call_control_framed<CONTROL>(fn, cursor, end, code, sub, name);
+    if (!literal_branches<CONTROL>(at, end)) return call_control_framed<CONTROL>(fn, cursor, end, code, sub, name);
     Cell* after = at + CONTROL;
     const Cell* taken = branch_taken<CONTROL>(fn, base, at);
     if (!taken) {
@@ -149,10 +234,10 @@ template <int CONTROL>
         // (The one-value block is pushed above the condition by eval_block:
         // the stack must have room for it.)
         v = head + 1 == buf->tail_cell() && base + 1 < stack::args_end && !collector::attention
-                ? plain_operand(head)
+                ? branch_operand(head, base)
                 : nullptr;
         if (!v) return run_branch_framed(taken, after, sub, name);
-        copy_cell(v, base);
+        *base = *v;
     }
     if (sub) stack::top = base + 1; else stack::set_last_keep(base);
     return after;
