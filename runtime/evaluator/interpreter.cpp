@@ -132,35 +132,113 @@ inline const Cell* quick_value(const Cell* c) {
     fire(ERR_SCRIPT, "need-value", &sw);
 }
 
-// Evaluates the expression after the set-word at `cursor` and assigns its
-// value (untraced); the value is left pushed. Returns the cursor after it.
-[[gnu::always_inline]] inline Cell* assign(Cell* cursor, Cell* end, const Cell* code) {
-    // The set-word is taken before its value is evaluated: that code may
-    // change the cell.
-    Cell sw = *cursor++;
-    Cell* slot = stack::top;
-    if (cursor >= end) need_value(&sw);
-    if (push_simple(cursor)) {
-        if (const Cell* op = infix_follows(++cursor, end)) cursor = infix_from_plain(cursor, end, code, slot, true, op);
-    } else {
-        Cell* after = call_word(cursor, end, code, false);
-        cursor = after ? after : eval_expression(cursor, end, code, false, true, false);
-    }
-    if (pending) return cursor;
+// Sets the word of the set-word `sw` to the value pushed last, at `slot`,
+// and leaves the value pushed. Kept out of line: the assignments in line
+// take a global word's slot themselves.
+[[gnu::noinline]] void set_pushed(Cell* sw, Cell* slot) {
     // The value is not on the stack while the word is set (a word of a
     // function's frame is then read below it).
     stack::top = slot;
-    if (cell::type(slot) == TYPE_UNSET) need_value(&sw);
-    if (Cell* target = slot_to_set(&sw)) {
+    if (Cell* target = slot_to_set(sw)) {
         // Stored in place, the value stays pushed where it is.
         *target = *slot;
         stack::top = slot + 1;
     } else {
         // The general path may use the stack above: the value is set from a copy.
         Cell v = *slot;
-        set_word_slow(&sw, &v);
+        set_word_slow(sw, &v);
         stack::push(&v);
     }
+}
+
+// Sets the word of the set-word at `at` to the value pushed last, at `slot`,
+// when no code ran since the set-word was read: its cell is as it was.
+[[gnu::always_inline]] inline void set_unchanged(const Cell* at, Cell* slot) {
+    // A global word's value, or one of the function running innermost
+    // (below the value), is written in place, the value left pushed, as
+    // slot_to_set finds them (a function's context is never an object's).
+    Node ctx = at->w1;
+    if (context::reads_global_slot(ctx)) {
+        if (Cell* target = context::global_slot(at->w3)) {
+            *target = *slot;
+            return;
+        }
+    } else if (ctx == stack::running_ctx) {
+        Cell* target = stack::running_values + uint64_t{at->w3};
+        if (target < slot) {
+            *target = *slot;
+            return;
+        }
+    }
+    // Setting may run code (an object's field): the set-word is copied.
+    Cell sw = *at;
+    set_pushed(&sw, slot);
+}
+
+// push_simple with a word tested first: the value of an assignment is more
+// often a word's than a literal.
+[[gnu::always_inline]] inline bool push_operand(const Cell* cursor) {
+    uint32_t t = cell::type(cursor);
+    const Cell* v = cursor;
+    if (t == TYPE_WORD) {
+        v = bound_value(cursor);
+        if (!v) return false;
+        // An integer, the commonest, is tested first.
+        uint32_t vt = cell::type(v);
+        if (vt != TYPE_INTEGER && !is_plain_value(vt)) return false;
+    } else if (!is_literal(t)) {
+        return false;
+    }
+    stack::push(v);
+    return true;
+}
+
+// Evaluates the expression after the set-word at `cursor` and assigns its
+// value (untraced); the value is left pushed. Returns the cursor after it.
+[[gnu::always_inline]] inline Cell* assign(Cell* cursor, Cell* end, const Cell* code) {
+    const Cell* at = cursor++;
+    Cell* slot = stack::top;
+    if (cursor >= end) need_value(at);
+    // The set-word is copied before code runs for its value: that code may
+    // change the cell. A value taken as it is, with integer operators
+    // combined in place, runs none.
+    Cell sw;
+    if (push_operand(cursor)) {
+        const Cell* op = infix_follows(++cursor, end);
+        if (!op) {
+            // A literal may be an unset value (reported as set_pushed's
+            // callers report it, the value off the stack).
+            if (cell::type(slot) == TYPE_UNSET) {
+                stack::top = slot;
+                need_value(at);
+            }
+            set_unchanged(at, slot);
+            return cursor;
+        }
+        // (The first operator is taken before the loop: GCC then keeps the
+        // loop's end test out of the commonest case, one operator.)
+        if (Cell* next = integer_infix(cursor, end, slot, op)) {
+            for (;;) {
+                cursor = next;
+                if (!(op = infix_follows(cursor, end))) {
+                    // Combined integers: never unset.
+                    set_unchanged(at, slot);
+                    return cursor;
+                }
+                if (!(next = integer_infix(cursor, end, slot, op))) break;
+            }
+        }
+        sw = *at;
+        cursor = apply_infix(cursor, end, code, slot, true, op);
+    } else {
+        sw = *at;
+        Cell* after = call_word(cursor, end, code, false);
+        cursor = after ? after : eval_expression(cursor, end, code, false, true, false);
+    }
+    if (pending) return cursor;
+    stack::top = slot;
+    if (cell::type(slot) == TYPE_UNSET) need_value(&sw);
+    set_pushed(&sw, slot);
     return cursor;
 }
 
