@@ -89,7 +89,8 @@ struct CodeLink {
     CodeLink& operator=(const CodeLink&) = delete;
 };
 
-Cell* infix_call(Cell* fn, const Cell* name, Cell* cursor, Cell* end, const Cell* code, Cell* left, bool sub, int kind);
+[[gnu::always_inline]] inline bool infix_call(Cell* fn, const Cell* name, Cell*& cursor, Cell* end, const Cell* code,
+                                              Cell* left, bool sub, int kind);
 
 // Turns a copy of an op! value into the function it applies: the type and
 // flags it had before the op! took it over.
@@ -285,9 +286,6 @@ inline const Cell* quick_value(const Cell* c) {
 [[gnu::noinline]] Cell* eval_nested(Cell* cursor, Cell* end, const Cell* code, bool prefix) {
     return nested(cursor, end, code, prefix);
 }
-
-// True for the expressions eval_nested takes.
-inline bool is_nested(uint32_t type) { return type == TYPE_PAREN || type == TYPE_PATH; }
 
 }  // namespace
 
@@ -697,18 +695,18 @@ Cell* apply_infix(Cell* cursor, Cell* end, const Cell* code, Cell* left, bool su
     do {
         Cell opw = *cursor;
         if (tracing) trace::event(trace::EV_FETCH, code, cursor, nullptr, &opw);
-        stack::top = left;  // the left operand sits exactly here
         int fast = tracing ? 0 : fast_op_kind(op);
         // The op! value is copied before the right operand can change it;
         // its function is taken from it only where it is called.
         Cell fn = *op;
         if (fast && cursor + 1 < end) {
-            cursor = infix_call(&fn, &opw, cursor + 1, end, code, left, sub, fast);
+            if (!infix_call(&fn, &opw, cursor, end, code, left, sub, fast)) return cursor;
         } else {
+            stack::top = left;  // the left operand sits exactly here
             op_function(&fn);
             cursor = eval_code(&fn, cursor + 1, end, code, sub, nullptr, &opw, nullptr, 0, true);
+            if (pending) return cursor;
         }
-        if (pending) return cursor;
     } while ((op = infix_after_eval(code, cursor, end)));
     return cursor;
 }
@@ -718,11 +716,47 @@ inline bool both_integers(const Cell* left) {
     return cell::type(left) == TYPE_INTEGER && cell::type(left + 1) == TYPE_INTEGER;
 }
 
-// Marks the operator's frame, which holds its left operand in its first cell.
-inline void mark_operator(const Cell* name, Cell* left, Cell* top) {
-    stack::top = left;
-    stack::mark_interp_native(name);
+// The operator's frame as mark_operator marked it: the frame itself and the
+// arguments base it replaced, kept so that it is unwound without reading
+// them back from the stacks.
+struct OperatorFrame {
+    CallFrame* frame;
+    Cell* base;
+};
+
+// Marks the operator's frame, which holds its left operand in its first
+// cell (as stack::mark_interp_native would with the top at `left`), and
+// sets the top to `top`. The left operand is pushed, so the frame's result
+// cell needs no room: only the call stack is checked.
+[[gnu::always_inline]] inline OperatorFrame mark_operator(const Cell* name, Cell* left, Cell* top) {
+    CallFrame* f = stack::call_top;
+    if (__builtin_expect(f >= stack::call_end, 0)) {
+        stack::top = left;
+        stack::overflow(5);
+    }
+    Cell* base = stack::arguments;
+    f->header = (name->w2 & 0xFFFF) | FRAME_INTERP_NATIVE << 24;
+    f->prev_base = stack::offset_of(base);
+    f->ctx = name->w1;
+    f->fctx = 0;
+    f->saved = 0;
+    stack::call_top = f + 1;
+    stack::arguments = left;
     stack::top = top;
+    return {f, base};
+}
+
+// Unwinds the operator's frame, its result in its first cell at `left`
+// (as stack::unwind or, unless `sub`, stack::unwind_last).
+[[gnu::always_inline]] inline void unwind_operator(OperatorFrame of, Cell* left, bool sub) {
+    stack::call_top = of.frame;
+    stack::arguments = of.base;
+    if (sub) {
+        stack::top = left + 1;
+    } else {
+        *of.base = *left;
+        stack::top = of.base + 1;
+    }
 }
 
 // The operator's own function called on the two operands in its frame,
@@ -737,34 +771,45 @@ inline void mark_operator(const Cell* name, Cell* left, Cell* top) {
     if (sub) stack::unwind(); else stack::unwind_last();
 }
 
-// Applies an operator whose left operand sits at `left`: the right operand
-// is evaluated (no further operator inside it); two integers are combined
-// here, anything else goes to the operator's own function in a frame. `fn`
-// is a copy of the op! value.
-Cell* infix_call(Cell* fn, const Cell* name, Cell* cursor, Cell* end, const Cell* code, Cell* left, bool sub,
-                 int kind) {
+// Applies the operator named at `cursor` to the left operand at `left`: the
+// right operand is evaluated (no further operator inside it); two integers
+// are combined here, anything else goes to the operator's own function in a
+// frame. `fn` is a copy of the op! value. `cursor` moves past the right
+// operand; false when the evaluation left a pending code (the cursor is then
+// where it stopped).
+[[gnu::always_inline]] inline bool infix_call(Cell* fn, const Cell* name, Cell*& cursor, Cell* end,
+                                              const Cell* code, Cell* left, bool sub, int kind) {
     Cell* right = left + 1;
+    Cell* rc = cursor + 1;
     stack::top = right;
     // The right operand's word is read once, whether its value is taken or called.
-    uint32_t t = cell::type(cursor);
-    bool literal = is_literal(t);
-    const Cell* v = literal ? cursor : t == TYPE_WORD ? bound_value(cursor) : nullptr;
+    uint32_t t = cell::type(rc);
+    const Cell* v = rc;
+    bool plain, call;
+    if (t == TYPE_WORD) {
+        v = bound_value(rc);
+        uint32_t vt = v ? cell::type(v) : TYPE_UNSET;  // (neither plain nor callable)
+        plain = is_plain_value(vt);
+        call = is_callable(vt);
+    } else {
+        plain = is_literal(t);
+        call = false;
+    }
     // (A full stack takes the marked way, so its overflow names the operator.)
-    if (right < stack::args_end && (literal || (v && is_plain_value(cell::type(v))))) {
-        stack::push(v);
-        ++cursor;
+    if (right < stack::args_end && plain) {
+        *right = *v;
+        cursor = rc + 1;
         if (both_integers(left)) {
             // Nothing here can fail or call out: the frame is not needed.
             combine_integers(kind, left, cell::get_int(right));
             if (sub) stack::top = right; else stack::set_last_keep(left);
-            return cursor;
+            return true;
         }
         mark_operator(name, left, right + 1);
         call_operator(fn, name, sub);
-        return cursor;
+        return !pending;
     }
-    bool call = v && is_callable(cell::type(v));  // a literal never is
-    mark_operator(name, left, right);
+    OperatorFrame of = mark_operator(name, left, right);
     // Each argument is checked as it is fetched: a left operand of the
     // wrong type fails before the right one is evaluated.
     if (cell::type(left) != TYPE_INTEGER) {
@@ -773,19 +818,33 @@ Cell* infix_call(Cell* fn, const Cell* name, Cell* cursor, Cell* end, const Cell
         check_operands(&f, name, 1);
         // Checking may build the operator's list, which may move the
         // values the word was read from.
-        if (call) v = bound_value(cursor);
+        if (call) v = bound_value(rc);
     }
-    if (call) cursor = call_named(cursor, v, end, code, true);
-    else if (is_nested(t)) cursor = eval_nested(cursor, end, code, true);
-    else cursor = eval_expression(cursor, end, code, true, true, false);
-    if (pending) return cursor;
+    if (call) {
+        rc = call_named(rc, v, end, code, true);
+    } else if (t == TYPE_PAREN) {
+        // A paren as eval_nested takes it, without the call.
+        stack::check_machine_stack();
+        eval_block(rc, false);
+        if (!pending) ++rc;
+    } else if (t == TYPE_PATH) {
+        // A path as well.
+        stack::check_machine_stack();
+        Cell path = *rc;
+        rc = call_named_path(&path, rc + 1, end, code, true, false);
+    } else {
+        rc = eval_expression(rc, end, code, true, true, false);
+    }
+    cursor = rc;
+    if (pending) return false;
     if (both_integers(left)) {
         combine_integers(kind, left, cell::get_int(right));
-        if (sub) stack::unwind(); else stack::unwind_last();
+        unwind_operator(of, left, sub);
     } else {
         call_operator(fn, name, sub);
+        return !pending;
     }
-    return cursor;
+    return true;
 }
 }  // namespace
 
