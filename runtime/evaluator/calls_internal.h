@@ -185,17 +185,15 @@ inline void end_body_run(Node ctx, uint32_t saved, Node outer_ctx, Cell* outer_v
 // body runs, the function's context takes its values from the frame, whose
 // body flag is set; both are put back on every way out. A return or exit
 // from the body ends here. `fn` must stay valid through the run (a copy, not
-// a pointer into a series). SAVED_IN_FRAME: the frame was marked by
-// mark_function_call, whose saved word is then what the context's values
-// word is now (what the arguments' evaluation changed in it, it put back):
-// the word is put back from there, not kept meanwhile.
-template <bool SAVED_IN_FRAME = false>
+// a pointer into a series). The context's values word is kept here, not
+// read back from the frame at the end: an exit that leaves the body has
+// unrolled the frame by then, and trace callbacks may have marked frames of
+// their own over it.
 [[gnu::always_inline]] inline void run_block_body(const Cell* fn, const Cell* body, const Cell* name) {
     Node ctx = fn->w1;
     Cell* cc = context::context_cell(ctx);
     CallFrame* frame = stack::top_frame();
-    uint32_t kept = SAVED_IN_FRAME ? 0 : cc->w2;
-    auto saved = [&] { return SAVED_IN_FRAME ? frame->saved : kept; };
+    uint32_t kept = cc->w2;
     cc->w2 = stack::values_ref(stack::arguments);
     // The function runs innermost now; the one that did before (in step
     // with its context, which nothing below leaves changed) is put back.
@@ -211,7 +209,7 @@ template <bool SAVED_IN_FRAME = false>
         eval_block(body, true);
     } catch (const Thrown& t) {
         if (t.code != THROWN_RETURN && t.code != THROWN_EXIT) {
-            end_body_run(ctx, saved(), outer_ctx, outer_values, frame);
+            end_body_run(ctx, kept, outer_ctx, outer_values, frame);
             // A body that an error leaves reports its epilog as well; so
             // does one that another exit leaves across a native's C++ frame
             // (as it does when the exit travels as a pending code), the
@@ -233,12 +231,12 @@ template <bool SAVED_IN_FRAME = false>
         try {
             trace::event(trace::EV_EPILOG, body, nullptr, name, fn);
         } catch (const Thrown&) {
-            end_body_run(ctx, saved(), outer_ctx, outer_values, frame);
+            end_body_run(ctx, kept, outer_ctx, outer_values, frame);
             throw;
         }
         pending = held;
     }
-    end_body_run(ctx, saved(), outer_ctx, outer_values, frame);
+    end_body_run(ctx, kept, outer_ctx, outer_values, frame);
     if (pending == THROWN_RETURN || pending == THROWN_EXIT) pending = 0;
 }
 // The same for any body cell: one that is no block gives none.

@@ -179,7 +179,7 @@ template <bool GENERAL>
             if (stop) return cursor;
             if (fn.header & FLAG_PLAIN_REST) push_rest(descs, lb->tail_cell());
         }
-        run_block_body<true>(&fn, &body, name);
+        run_block_body(&fn, &body, name);
     }
     if (pending) return cursor;
     finish(sub);
