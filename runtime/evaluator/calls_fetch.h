@@ -18,23 +18,46 @@
 
 namespace zel::interpreter {
 
+// Where operators_rest stopped, and the code's end as an operator applied
+// the general way left it (null when all were integer ones).
+struct AfterOperators {
+    Cell* cursor;
+    Cell* end;
+};
+// operators_on's work past its first integer operator, out of line: the
+// operators after it, or one it could not combine.
+[[gnu::noinline]] inline AfterOperators operators_rest(Cell* cursor, Cell* end, const Cell* code, Cell* slot,
+                                                       const Cell* op) {
+    if (!tracing) {
+        while (Cell* next = integer_infix(cursor, end, slot, op)) {
+            cursor = next;
+            if (!(op = infix_follows(cursor, end))) return {cursor, nullptr};
+        }
+    }
+    cursor = apply_infix(cursor, end, code, slot, true, op);
+    return {cursor, end_now(code, end)};
+}
+
 // The operators that follow an argument pushed at `slot`, the top cell
 // (as infix_from); `stop` is set when one applied the general way leaves an
 // exit pending. The integer ones, combined here, never do: their callers
 // then need not look at the pending code again. They leave the result in
-// the top cell, as they found it.
+// the top cell, as they found it. One integer operator, the commonest
+// case, is combined in line.
 [[gnu::always_inline]] inline Cell* operators_on(Cell* cursor, Cell*& end, const Cell* code, Cell* slot,
                                                  const Cell* op, bool& stop) {
     if (!tracing) {
-        while (Cell* next = integer_infix(cursor, end, slot, op)) {
+        if (Cell* next = integer_infix(cursor, end, slot, op)) {
             cursor = next;
-            if (!(op = infix_follows(cursor, end))) return cursor;
+            if (!(op = infix_follows(cursor, end))) [[likely]] return cursor;
         }
     }
-    cursor = apply_infix(cursor, end, code, slot, true, op);
-    end = end_now(code, end);
-    stop = pending != 0;
-    return cursor;
+    AfterOperators after = operators_rest(cursor, end, code, slot, op);
+    if (after.end) {
+        end = after.end;
+        stop = pending != 0;
+    }
+    return after.cursor;
 }
 
 // Raises expect-arg unless typeset `ts` takes datatype `t`: the slow way,
@@ -81,18 +104,24 @@ namespace zel::interpreter {
     // after the argument before read it (nothing has run since), else null.
     const Cell* ahead = nullptr;
     for (; d < fixed_end; ++d) {
-        if (cursor >= end) {
-            Cell word;
-            function::arg_word(fn, static_cast<int>(d - first) + 1, &word);
-            fire(ERR_SCRIPT, "no-arg", name, &word);
-        }
         // A plain operand (a literal, or a word whose value is plain) is
         // pushed as it is; a word naming a callable calls it.
-        uint32_t t = cell::type(cursor);
+        uint32_t t;
         const Cell* simple = nullptr;
-        const Cell* value = nullptr;
+        const Cell* value = ahead;
+        if (value) {
+            // The word at `cursor` (so before the end) was read already.
+            t = TYPE_WORD;
+        } else {
+            if (cursor >= end) {
+                Cell word;
+                function::arg_word(fn, static_cast<int>(d - first) + 1, &word);
+                fire(ERR_SCRIPT, "no-arg", name, &word);
+            }
+            t = cell::type(cursor);
+            if (t == TYPE_WORD) value = bound_value(cursor);
+        }
         if (t == TYPE_WORD) {
-            value = ahead ? ahead : bound_value(cursor);
             if (value && is_plain_value(cell::type(value))) simple = value;
         } else if (is_literal(t)) {
             simple = cursor;
