@@ -72,15 +72,18 @@ struct CodeScope {
 };
 
 // Links a code frame kept across evaluations (a loop's body's) for one
-// evaluation, and unlinks it on every way out; with `kept`, its `prev` is
-// set and the frame is left linked for the loop to unlink (run_counted).
+// evaluation, and unlinks it on every way out; with `kept`, the loop has
+// linked it already, with its `prev` and `entry_top` set, and unlinks it
+// itself (run_counted).
 template <bool kept>
 struct CodeLink {
     CodeFrame& frame;
     explicit CodeLink(CodeFrame& f) : frame(f) {
-        if constexpr (!kept) frame.prev = code_frame;
-        frame.entry_top = stack::call_top;
-        code_frame = &frame;
+        if constexpr (!kept) {
+            frame.prev = code_frame;
+            frame.entry_top = stack::call_top;
+            code_frame = &frame;
+        }
     }
     ~CodeLink() {
         if constexpr (!kept) code_frame = frame.prev;
@@ -408,15 +411,16 @@ namespace {
 // block is read again at each run (the runs before may have changed it).
 // The frame is linked only while the body runs, so that the loop's own steps
 // between runs are reported at the loop's code. With `kept` (a counted
-// loop's runs, at the frame's base) the frame, whose `prev` the loop set,
-// stays linked after a run that ran code, and the loop unlinks it before any
-// step of its own that can report (run_counted); a run that runs no code
-// unlinks it first.
+// loop's runs, at the frame's base) the loop links the frame, with its
+// `prev` and `entry_top` set, for all its runs, and unlinks it around any
+// step of its own that can report (run_counted); a run that runs no code,
+// or a traced run, unlinks it for the run and links it again after.
 template <bool kept>
 [[gnu::always_inline]] inline void run_in(CodeFrame& frame) {
     if (tracing) {
         if constexpr (kept) code_frame = frame.prev;
         eval_block(&frame.code, true);
+        if constexpr (kept) code_frame = &frame;
         return;
     }
     SeriesBuffer* buf = node_table[frame.code.w2];
@@ -428,6 +432,7 @@ template <bool kept>
         set_unset(stack::push_new());
         stack::set_last_keep(slot);
         safe_point();
+        if constexpr (kept) code_frame = &frame;
         return;
     }
     Pin pin(buf);
@@ -449,8 +454,10 @@ template <bool kept>
         }
         safe_point();
     }
-    // The value is at the frame's base already when the loop keeps the frame.
-    if constexpr (kept) stack::top = slot + 1; else stack::set_last_keep(slot);
+    // The value is at the frame's base already when the loop keeps the frame;
+    // the loop resets the stack before the next run and takes the last run's
+    // value from the base (stack::unwind_last), whatever the top.
+    if constexpr (!kept) stack::set_last_keep(slot);
 }
 }  // namespace
 
@@ -477,10 +484,15 @@ void LoopBody::run_counted(int64_t n, const Cell* counter) {
     // global values start at.
     Cell* counter_slot = nullptr;
     const Cell* counter_cells = &word;
+    // Every run starts with the call stack and the code frames as the loop
+    // found them: a run that ends normally leaves them so. A run that ends
+    // otherwise is followed by linking the frame again.
     frame_.prev = code_frame;
+    frame_.entry_top = stack::call_top;
     CodeRestore restore{code_frame};
+    code_frame = &frame_;
     for (int64_t i = 1; n < 0 || i <= n; ++i) {
-        if (memory::watched.cells == counter_cells) {
+        if (__builtin_expect(memory::watched.cells == counter_cells, 1)) {
             set_integer(counter_slot, static_cast<int32_t>(i));
         } else if (counter) {
             // Reported at the loop's code, if it fails.
@@ -490,6 +502,7 @@ void LoopBody::run_counted(int64_t n, const Cell* counter) {
             set_word(&word, &number);
             counter_slot = context::reads_global_slot(word.w1) ? context::global_slot(word.w3) : nullptr;
             counter_cells = counter_slot ? memory::watched.cells : &word;
+            code_frame = &frame_;
         }
         stack::reset();
         try {
@@ -502,6 +515,8 @@ void LoopBody::run_counted(int64_t n, const Cell* counter) {
         if (__builtin_expect(pending != 0, 0)) {
             if (pending != THROWN_CONTINUE) return;
             pending = 0;
+            frame_.entry_top = stack::call_top;
+            code_frame = &frame_;
         }
     }
 }
