@@ -164,17 +164,8 @@ constexpr uint64_t WORD_CONDITIONS = VALUE_TYPES & ~NOT_PLAIN_TYPES;
 // integer_infix for a condition's operators, whose commonest are the
 // comparisons: tested before the others, and their truth written at once.
 [[gnu::always_inline]] inline Cell* condition_infix(Cell* cursor, Cell* end, Cell* left, const Cell* op) {
-    if (cell::type(left) != TYPE_INTEGER) return nullptr;
-    Cell* rc = cursor + 1;
-    if (rc >= end) return nullptr;
-    const Cell* r = rc;
-    uint32_t rt = cell::type(rc);
-    if (rt == TYPE_WORD) {
-        r = bound_value(rc);
-        if (!r) return nullptr;
-        rt = cell::type(r);
-    }
-    if (rt != TYPE_INTEGER) return nullptr;
+    const Cell* r = integer_right_operand(cursor, end, left);
+    if (!r) return nullptr;
     int kind = fast_op_kind(op);
     if (kind >= FAST_EQUAL) {
         int32_t a = cell::get_int(left), b = cell::get_int(r);
@@ -184,7 +175,7 @@ constexpr uint64_t WORD_CONDITIONS = VALUE_TYPES & ~NOT_PLAIN_TYPES;
         if (!kind) return nullptr;
         combine_integers(kind, left, cell::get_int(r));
     }
-    return rc + 1;
+    return cursor + 2;
 }
 
 }  // namespace

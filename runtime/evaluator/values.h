@@ -221,26 +221,32 @@ inline void combine_integers(int kind, Cell* left, int32_t b32) {
     else set_float(left, static_cast<double>(v));
 }
 
+// The right operand of the operator at `cursor` when both its operands are
+// integers: the cell after the operator, or the value of the word there;
+// null otherwise. `left` is the left operand.
+[[gnu::always_inline]] inline const Cell* integer_right_operand(const Cell* cursor, const Cell* end,
+                                                                const Cell* left) {
+    if (cell::type(left) != TYPE_INTEGER) return nullptr;
+    const Cell* r = cursor + 1;
+    if (r >= end) return nullptr;
+    if (cell::type(r) == TYPE_WORD) {
+        r = bound_value(r);
+        if (!r) return nullptr;
+    }
+    return cell::type(r) == TYPE_INTEGER ? r : nullptr;
+}
+
 // Applies the operator `op` (the op! value of the word at `cursor`) to an
 // integer left operand and a right operand that is an integer or a word
 // holding one, in place; returns the cursor after the right operand, or
 // null (nothing done) when the case is not this simple one. Untraced only.
 [[gnu::always_inline]] inline Cell* integer_infix(Cell* cursor, Cell* end, Cell* left, const Cell* op) {
-    if (cell::type(left) != TYPE_INTEGER) return nullptr;
-    Cell* rc = cursor + 1;
-    if (rc >= end) return nullptr;
-    const Cell* r = rc;
-    uint32_t rt = cell::type(rc);
-    if (rt == TYPE_WORD) {
-        r = bound_value(rc);
-        if (!r) return nullptr;
-        rt = cell::type(r);
-    }
-    if (rt != TYPE_INTEGER) return nullptr;
+    const Cell* r = integer_right_operand(cursor, end, left);
+    if (!r) return nullptr;
     int kind = fast_op_kind(op);
     if (!kind) return nullptr;
     combine_integers(kind, left, cell::get_int(r));
-    return rc + 1;
+    return cursor + 2;
 }
 
 // Applies the operators that follow a left operand (as apply_infix), the
