@@ -134,13 +134,20 @@ inline void set_call_top(CallFrame* f) { call_top = f; }
 // the current top becomes the new call's arguments base. A full call stack,
 // or an argument stack without room for the frame's result cell, is checked
 // before anything is written.
+inline CallFrame* open_frame_at(Cell* base, uint32_t symbol, Node word_ctx, uint32_t type);
 inline CallFrame* open_frame(uint32_t symbol, Node word_ctx, uint32_t type) {
     if (call_top >= call_end || top >= args_end) overflow(5);
+    return open_frame_at(top, symbol, word_ctx, type);
+}
+// The same with `base` as the new call's arguments base, nothing checked:
+// for a caller that has checked the call stack and whose base cell is on
+// the stack already.
+inline CallFrame* open_frame_at(Cell* base, uint32_t symbol, Node word_ctx, uint32_t type) {
     CallFrame* f = call_top++;
     f->header = (symbol & 0xFFFF) | type << 24;
     f->prev_base = offset_of(arguments);
     f->ctx = word_ctx;
-    arguments = top;
+    arguments = base;
     return f;
 }
 // Marks a frame that records no function context.

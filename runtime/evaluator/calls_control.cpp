@@ -125,10 +125,7 @@ constexpr uint32_t FLAG_PLAIN_CONTROL = FLAG_PLAIN_CALL;
 // the function running: its slot is looked for first, below `top` (the
 // stack's top, kept in a register). Any other word is looked up as usual.
 [[gnu::always_inline]] inline const Cell* operand_value(const Cell* w, const Cell* top) {
-    if (w->w1 == stack::running_ctx) {
-        const Cell* slot = stack::running_values + uint64_t{w->w3};
-        return slot < top ? slot : nullptr;
-    }
+    if (w->w1 == stack::running_ctx) return running_slot(w, top);
     return bound_value(w);
 }
 
@@ -168,9 +165,7 @@ constexpr uint64_t WORD_CONDITIONS = VALUE_TYPES & ~NOT_PLAIN_TYPES;
     if (!r) return nullptr;
     int kind = fast_op_kind(op);
     if (kind >= FAST_EQUAL) {
-        int32_t a = cell::get_int(left), b = cell::get_int(r);
-        uint32_t outcome = static_cast<uint32_t>(a >= b) + static_cast<uint32_t>(a > b);
-        set_logic(left, (comparison_truths() >> (3 * static_cast<uint32_t>(kind - FAST_EQUAL) + outcome)) & 1);
+        compare_integers(kind, left, cell::get_int(left), cell::get_int(r));
     } else {
         if (!kind) return nullptr;
         combine_integers(kind, left, cell::get_int(r));

@@ -341,19 +341,10 @@ template <int NATIVE>
             r = descs + at;
         }
         uint32_t slot = r->w3;
+        if (!native) bind_refinement(item, &fn, slot);
+        record_refinement(native, slot, true, refs, argc, base, path);
         // The refinement's flag, then its arguments (a function's).
         Cell* dst = base + slot;
-        if (!native) {
-            // bind_refinement and record_refinement for a function (the
-            // item was just seen to be a word).
-            Cell* w = const_cast<Cell*>(item);  // a cell of the path's (pinned) series
-            w->w1 = fn.w1;
-            w->w3 = slot;
-            if (logic::get(dst)) fire(ERR_SCRIPT, "dup-refine", path);
-            set_logic(dst, true);
-        } else {
-            record_refinement(true, slot, true, refs, argc, base, path);
-        }
         for (guess = r + 1; guess < descs_tail; ++guess) {
             const Cell* d = guess;
             if (cell::type(d) != TYPE_TYPESET || kind_of(d) == ARG_RETURN) break;

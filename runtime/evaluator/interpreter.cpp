@@ -168,8 +168,7 @@ inline const Cell* quick_value(const Cell* c) {
             return;
         }
     } else if (ctx == stack::running_ctx) {
-        Cell* target = stack::running_values + uint64_t{at->w3};
-        if (target < slot) {
+        if (Cell* target = running_slot(at, slot)) {
             *target = *slot;
             return;
         }
@@ -508,9 +507,7 @@ void LoopBody::run_counted(int64_t n, const Cell* counter) {
         try {
             run_in<true>(frame_);
         } catch (const Thrown& t) {
-            // A break or continue thrown by C++ code that could not return it.
-            if (t.code != THROWN_BREAK && t.code != THROWN_CONTINUE) throw;
-            pending = t.code;
+            take_loop_exit(t);
         }
         if (__builtin_expect(pending != 0, 0)) {
             if (pending != THROWN_CONTINUE) return;
@@ -744,19 +741,14 @@ struct OperatorFrame {
 // sets the top to `top`. The left operand is pushed, so the frame's result
 // cell needs no room: only the call stack is checked.
 [[gnu::always_inline]] inline OperatorFrame mark_operator(const Cell* name, Cell* left, Cell* top) {
-    CallFrame* f = stack::call_top;
-    if (__builtin_expect(f >= stack::call_end, 0)) {
+    if (__builtin_expect(stack::call_top >= stack::call_end, 0)) {
         stack::top = left;
         stack::overflow(5);
     }
     Cell* base = stack::arguments;
-    f->header = (name->w2 & 0xFFFF) | FRAME_INTERP_NATIVE << 24;
-    f->prev_base = stack::offset_of(base);
-    f->ctx = name->w1;
+    CallFrame* f = stack::open_frame_at(left, name->w2, name->w1, FRAME_INTERP_NATIVE);
     f->fctx = 0;
     f->saved = 0;
-    stack::call_top = f + 1;
-    stack::arguments = left;
     stack::top = top;
     return {f, base};
 }
@@ -837,16 +829,8 @@ struct OperatorFrame {
     }
     if (call) {
         rc = call_named(rc, v, end, code, true);
-    } else if (t == TYPE_PAREN) {
-        // A paren as eval_nested takes it, without the call.
-        stack::check_machine_stack();
-        eval_block(rc, false);
-        if (!pending) ++rc;
-    } else if (t == TYPE_PATH) {
-        // A path as well.
-        stack::check_machine_stack();
-        Cell path = *rc;
-        rc = call_named_path(&path, rc + 1, end, code, true, false);
+    } else if (t == TYPE_PAREN || t == TYPE_PATH) {
+        rc = nested(rc, end, code, true);
     } else {
         rc = eval_expression(rc, end, code, true, true, false);
     }

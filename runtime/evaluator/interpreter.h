@@ -162,6 +162,14 @@ void call_function(const Cell* fn, Node ctx, const Cell* name, uint32_t kind);
 Cell* call_with(const Cell* fn, const Cell* args, int count, uint32_t name_sym, uint32_t kind,
                 int* taken = nullptr);
 
+// In a loop's handler of a Thrown exception: a break or continue (thrown by
+// C++ code that could not return it) becomes the pending code, as if it had
+// not been thrown; any other goes on.
+inline void take_loop_exit(const Thrown& t) {
+    if (t.code != THROWN_BREAK && t.code != THROWN_CONTINUE) throw;
+    pending = t.code;
+}
+
 // Turns a pending code into a Thrown exception (for C++ callers of the
 // evaluator that cannot return it).
 inline void throw_pending() {

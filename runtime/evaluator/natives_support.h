@@ -52,8 +52,7 @@ inline void eval_loop_block(const Cell* blk) {
     try {
         interpreter::eval_block(&b, true);
     } catch (const Thrown& t) {
-        if (t.code != THROWN_BREAK && t.code != THROWN_CONTINUE) throw;
-        interpreter::pending = t.code;
+        interpreter::take_loop_exit(t);
     }
 }
 
@@ -62,8 +61,7 @@ inline void eval_loop_block(interpreter::LoopBody& body) {
     try {
         body.run();
     } catch (const Thrown& t) {
-        if (t.code != THROWN_BREAK && t.code != THROWN_CONTINUE) throw;
-        interpreter::pending = t.code;
+        interpreter::take_loop_exit(t);
     }
 }
 

@@ -12,6 +12,13 @@
 
 namespace zel::interpreter {
 
+// The value cell of word `w` of the function whose body runs innermost
+// (stack::running_ctx), or null when its index lies at or past `top`.
+inline Cell* running_slot(const Cell* w, const Cell* top) {
+    Cell* slot = stack::running_values + uint64_t{w->w3};
+    return slot < top ? slot : nullptr;
+}
+
 // The value cell of a bound word whose context has its values present, or
 // null (no error is raised here).
 inline Cell* bound_value(const Cell* w) {
@@ -20,10 +27,7 @@ inline Cell* bound_value(const Cell* w) {
     if (context::reads_global_slot(ctx)) return context::global_slot(w->w3);
     // Next come the words of the function whose body runs innermost, found
     // from where its values start (no body running: past the top for all).
-    if (ctx == stack::running_ctx) {
-        Cell* slot = stack::running_values + uint64_t{w->w3};
-        return slot < stack::top ? slot : nullptr;
-    }
+    if (ctx == stack::running_ctx) return running_slot(w, stack::top);
     if (!ctx) return nullptr;
     const Cell* cc = node_table[ctx]->head_cell();
     uint32_t values = cc->w2;
@@ -199,6 +203,13 @@ constexpr uint32_t comparison_truths() {
 }
 static_assert(FAST_GREATER_EQUAL - FAST_EQUAL == 6, "seven comparisons, in the order of comparison_truths");
 
+// Sets `left` to the truth of comparison `kind` (FAST_EQUAL and after)
+// between a and b.
+inline void compare_integers(int kind, Cell* left, int64_t a, int64_t b) {
+    uint32_t outcome = static_cast<uint32_t>(a >= b) + static_cast<uint32_t>(a > b);
+    set_logic(left, (comparison_truths() >> (3 * static_cast<uint32_t>(kind - FAST_EQUAL) + outcome)) & 1);
+}
+
 // Combines two integers into `left` by the operator's fast code. The result
 // of an overflow is the exact value as a float!. Add and subtract, the
 // commonest, are tested first, and a comparison reads its truth from a
@@ -212,9 +223,7 @@ inline void combine_integers(int kind, Cell* left, int32_t b32) {
     } else if (kind == FAST_MUL) {
         v = a * b;
     } else {
-        uint32_t outcome = static_cast<uint32_t>(a >= b) + static_cast<uint32_t>(a > b);
-        uint32_t shift = 3 * static_cast<uint32_t>(kind - FAST_EQUAL) + outcome;
-        set_logic(left, (comparison_truths() >> shift) & 1);
+        compare_integers(kind, left, a, b);
         return;
     }
     if (v >= INT32_MIN && v <= INT32_MAX) set_integer(left, static_cast<int32_t>(v));
