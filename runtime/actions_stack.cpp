@@ -140,11 +140,13 @@ namespace {
 // append without /part and /dup: nothing needs normalising. A target whose
 // append is the block family's, the commonest, is handed straight to its
 // way for a whole value (a port's takes the general lookup), which returns
-// the target itself: the result is in place.
+// the target itself: the result is in place. A block!, the commonest
+// target of all, has that append in its own row: its row is not looked at.
 [[gnu::always_inline]] inline void append_whole_value(bool only) {
     Cell* s = base();
     uint32_t t = cell::type(s);
-    if (t != TYPE_PORT && t < TYPE_TABLE_ROWS && datatype::action(t, ACT_APPEND) == entry(block::append)) {
+    if (t == TYPE_BLOCK ||
+        (t != TYPE_PORT && t < TYPE_TABLE_ROWS && datatype::action(t, ACT_APPEND) == entry(block::append))) {
         // One value that fits is written here; the rest (spread values, a
         // full buffer, an owner to tell) take the block's own way.
         if (only || !any_block(cell::type(s + 1))) {

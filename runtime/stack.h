@@ -150,11 +150,17 @@ inline CallFrame* open_frame_at(Cell* base, uint32_t symbol, Node word_ctx, uint
     arguments = base;
     return f;
 }
-// Marks a frame that records no function context.
-inline void mark_frame(uint32_t symbol, Node word_ctx, uint32_t type) {
-    CallFrame* f = open_frame(symbol, word_ctx, type);
+// Marks a frame that records no function context at the top, nothing
+// checked: for a caller that has made sure both stacks have room for it.
+inline void mark_frame_unchecked(uint32_t symbol, Node word_ctx, uint32_t type) {
+    CallFrame* f = open_frame_at(top, symbol, word_ctx, type);
     f->fctx = 0;
     f->saved = 0;
+}
+// Marks a frame that records no function context.
+inline void mark_frame(uint32_t symbol, Node word_ctx, uint32_t type) {
+    if (call_top >= call_end || top >= args_end) overflow(5);
+    mark_frame_unchecked(symbol, word_ctx, type);
 }
 inline void mark_frame(const Cell* word, uint32_t type) { mark_frame(word->w2, word->w1, type); }
 inline void mark_native(const Cell* word) { mark_frame(word, FRAME_NATIVE); }

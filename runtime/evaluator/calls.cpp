@@ -99,6 +99,18 @@ void summarise(const Cell* fn, Node list) {
               refinements);
 }
 
+// Whether native or action `fn`, whose list's summary has flags `plan`,
+// takes FLAG_PLAIN_NATIVE (see there).
+bool plain_native(const Cell* fn, uint32_t plan) {
+    uint32_t t = cell::type(fn);
+    if (!is_native_like(t) || (fn->header & native::FLAG_FOREIGN_SPEC)) return false;
+    if (t == TYPE_NATIVE && fn->w1 >= natives::NATIVE_IF && fn->w1 <= natives::NATIVE_EITHER) return false;
+    uint32_t slots = t == TYPE_NATIVE ? natives::TABLE_SIZE : ACTION_SLOTS;
+    uint32_t count = (plan >> 8) & 0xFF;
+    return fn->w1 - 1 < slots && (plan & PLAN_SIMPLE) && (plan & 0xFF) == 1 && count >= 1 &&
+           count <= PLAIN_NATIVE_ARGS;
+}
+
 }  // namespace
 
 Node build_arg_list(const Cell* fn) {
@@ -111,6 +123,8 @@ Node build_arg_list(const Cell* fn) {
         (plan & PLAN_SIMPLE) && cell::type(more) == TYPE_BLOCK) {
         // The cell its maker is making.
         const_cast<Cell*>(fn)->header |= FLAG_PLAIN_CALL | (plan & PLAN_REST ? FLAG_PLAIN_REST : 0);
+    } else if (plain_native(fn, plan)) {
+        const_cast<Cell*>(fn)->header |= FLAG_PLAIN_NATIVE;
     }
     return list;
 }

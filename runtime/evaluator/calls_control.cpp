@@ -99,14 +99,6 @@ template <int CONTROL>
     return cursor;
 }
 
-// A control native's header flag (the bit a function's FLAG_PLAIN_CALL
-// takes, unused on natives): its list is built with the shape the frameless
-// way serves (simple, PLAN_CONTROL, PLAN_ANY_CONDITION), so that a call
-// reads it with the native's header instead of looking the list up. The
-// list never changes once built, and a copy of the cell keeps the same more
-// block, so the flag holds for every copy.
-constexpr uint32_t FLAG_PLAIN_CONTROL = FLAG_PLAIN_CALL;
-
 // Whether the list of control native `fn` has that shape, flagging the
 // cell when it has. The list is taken only when built: building it is left
 // to the general way, in the frame. (Once per native cell: out of line.)

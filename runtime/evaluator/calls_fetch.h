@@ -62,24 +62,27 @@ struct AfterOperators {
 
 // Raises expect-arg unless typeset `ts` takes datatype `t`: the slow way,
 // for types above 63 and for the error.
-[[gnu::cold, gnu::noinline]] inline void check_wide(const Cell* ts, uint32_t t, const Cell* name, const Cell* fn,
-                                                    const Cell* v, int argn) {
-    if (!typeset::contains(ts, t)) expect_arg(name, fn, v, argn);
+[[gnu::cold, gnu::noinline]] inline void check_wide(const Cell* ts, const Cell* name, const Cell* fn, const Cell* v,
+                                                    int argn) {
+    if (!typeset::contains(ts, cell::type(v))) expect_arg(name, fn, v, argn);
 }
 // Whether the argument typeset `ts` takes datatype `t` below 64 (as
 // typeset::contains): the set's first eight bytes, read at once most
-// significant first, hold it as bit 63 - t.
+// significant first, hold it as bit 63 - t (t ^ 63, t being below 64).
 [[gnu::always_inline]] inline bool takes_narrow(const Cell* ts, uint32_t t) {
     static_assert(std::endian::native == std::endian::little, "the set's bytes are swapped to be read in order");
     uint64_t bits;
     std::memcpy(&bits, reinterpret_cast<const unsigned char*>(ts) + offsetof(Cell, w1), sizeof bits);
-    return (__builtin_bswap64(bits) >> (~t & 63)) & 1u;
+    return (__builtin_bswap64(bits) >> (t ^ 63)) & 1u;
 }
 // Raises expect-arg, naming argument `argn` (from 1), unless `ts` takes `v`.
 [[gnu::always_inline]] inline void check_type(const Cell* ts, const Cell* v, const Cell* name, const Cell* fn,
                                               int argn) {
-    uint32_t t = cell::type(v);
-    if (t >= 64 || !takes_narrow(ts, t)) [[unlikely]] check_wide(ts, t, name, fn, v, argn);
+    // (The header's low byte, the type id, read alone: the machine is
+    // little-endian, as takes_narrow asserts.)
+    uint8_t t;
+    std::memcpy(&t, v, sizeof t);
+    if (t >= 64 || !takes_narrow(ts, t)) [[unlikely]] check_wide(ts, name, fn, v, argn);
 }
 
 // Pushes the leading arguments from descriptor `d` (those before it are
@@ -88,10 +91,13 @@ struct AfterOperators {
 // them; `end` becomes the code's end as the arguments' evaluation left it.
 // `stop` is set when an argument's evaluation leaves an exit pending (the
 // cursor is then where it stopped); it is left alone otherwise, for the
-// pending code can only be set where an argument is evaluated.
+// pending code can only be set where an argument is evaluated. `roomy`:
+// the caller has made sure the stack has room for all the arguments (an
+// argument's evaluation leaves the top where its push would), so that they
+// are pushed without checks.
 [[gnu::always_inline]] inline Cell* fetch_leading(const Cell* fn, const Cell* first, const Cell* d,
                                                   const Cell* fixed_end, Cell* cursor, Cell*& end, const Cell* code,
-                                                  const Cell* name, bool infix, bool& stop) {
+                                                  const Cell* name, bool infix, bool& stop, bool roomy = false) {
     if (infix) {
         // The left operand already sits in the frame's first cell.
         ++stack::top;
@@ -131,8 +137,8 @@ struct AfterOperators {
         if (simple) {
             // The operators that follow apply to it where it was pushed,
             // and leave their result there.
-            stack::push(simple);
-            Cell* slot = stack::top - 1;
+            Cell* slot = stack::top;
+            if (roomy) *stack::top++ = *simple; else stack::push(simple);
             ++cursor;
             if (!infix && cursor < end && cell::type(cursor) == TYPE_WORD) {
                 const Cell* next = bound_value(cursor);
@@ -159,6 +165,15 @@ struct AfterOperators {
     }
     return cursor;
 }
+
+// A control native's header flag (the bit a function's FLAG_PLAIN_CALL
+// takes, unused on natives): its list is built with the shape the frameless
+// way serves (simple, PLAN_CONTROL, PLAN_ANY_CONDITION), so that a call
+// reads it with the native's header instead of looking the list up. The
+// list never changes once built, and a copy of the cell keeps the same more
+// block, so the flag holds for every copy. Only if, unless and either take
+// it (see plain_control_ready).
+constexpr uint32_t FLAG_PLAIN_CONTROL = FLAG_PLAIN_CALL;
 
 // The control natives a plain call knows ahead: 2 either, 1 if or unless,
 // 0 none.

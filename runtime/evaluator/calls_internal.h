@@ -77,6 +77,16 @@ inline bool is_value_type(uint32_t t) { return t < 64 && ((VALUE_TYPES >> t) & 1
 constexpr uint32_t FLAG_PLAIN_CALL = 1u << 15;
 // With it: the summary's PLAN_REST, read with the other flags.
 constexpr uint32_t FLAG_PLAIN_REST = 1u << 14;
+// A native's or an action's header flag (a bit no function, routine or
+// op! takes), set on the cell its list is built for when its slot lies
+// within its table, it is none of the control natives a plain call knows
+// (if, unless, either) and the summary is simple, with one to
+// PLAIN_NATIVE_ARGS leading arguments right after it (no return type
+// before them); taken off when the spec turns out foreign. What a plain
+// call would test one by one: as with FLAG_PLAIN_CALL, the list never
+// changes once built and every copy of the cell keeps the same more block.
+constexpr uint32_t FLAG_PLAIN_NATIVE = 1u << 12;
+constexpr uint32_t PLAIN_NATIVE_ARGS = 4;
 inline uint32_t plan_first(const Cell* s) { return s->w1 & 0xFF; }
 inline uint32_t plan_count(const Cell* s) { return (s->w1 >> 8) & 0xFF; }
 
@@ -105,6 +115,15 @@ inline void call_native_unrefined(const Cell* fn) {
     natives::NativeFn entry = cell::type(fn) == TYPE_NATIVE ? natives::entry(fn->w1) : actions::plain_entry(fn->w1);
     if (!entry) fire(ERR_INTERNAL, "not-done");
     if (fn->header & native::FLAG_FOREIGN_SPEC) check_own_arguments(fn, NO_REFS.data());
+    entry(NO_REFS.data());
+}
+// The same for a native flagged FLAG_PLAIN_NATIVE: its spec is its own and
+// its slot lies within its table, whose entry is taken there (one not
+// filled in goes the way above).
+inline void call_plain_native(const Cell* fn) {
+    uint32_t k = fn->w1 - 1;
+    natives::NativeFn entry = cell::type(fn) == TYPE_NATIVE ? natives::table[k] : actions::plain_table[k];
+    if (!entry) [[unlikely]] return call_native_unrefined(fn);
     entry(NO_REFS.data());
 }
 // Records a refinement given in a path (or an apply block) whose

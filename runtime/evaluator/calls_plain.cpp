@@ -81,9 +81,7 @@ inline void no_refinements(int32_t* refs) { std::fill_n(refs, MAX_REFS, -1); }
 }
 
 // Fetches the arguments of a native or an action by its list's summary and
-// calls it; a list the summary cannot serve goes the general way. CONTROL
-// is 0 for a native known to be no control native, else -1.
-template <int CONTROL>
+// calls it; a list the summary cannot serve goes the general way.
 [[gnu::always_inline]] inline Cell* fetch_native(const Cell* fn, Cell* cursor, Cell* end, const Cell* code,
                                                  const Cell* name, bool infix) {
     SeriesBuffer* lb = series::buffer_of(arg_list(fn));
@@ -91,7 +89,7 @@ template <int CONTROL>
     if (!(descs->w1 & PLAN_SIMPLE)) return eval_arguments_plain(fn, cursor, end, code, name, infix);
     // Descriptors are read by address while arguments are evaluated.
     Pin pin_list(lb);
-    if (int control = CONTROL == 0 || infix ? 0 : control_of(fn))
+    if (int control = infix ? 0 : control_of(fn))
         return fetch_control(control, fn, descs, cursor, end, code, name);
     return call_native_from(fn, descs, 0, cursor, end, code, name, infix);
 }
@@ -223,8 +221,33 @@ PLAIN_CALL Cell* call_function_plain(const Cell* fn_in, Cell* cursor, Cell* end,
 PLAIN_CALL Cell* call_native_plain(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, bool sub,
                                    const Cell* name) {
     Cell fn = *fn_in;
+    // A flagged native, with room on the call stack for its frame and on the
+    // argument stack for as many leading arguments as a flagged native can
+    // have (the first takes the frame's base cell): the frame is marked and
+    // the arguments pushed with no checks of their own, its list and its
+    // entry taken with none of the tests the flag stands for.
+    if ((fn.header & FLAG_PLAIN_NATIVE) && stack::call_top < stack::call_end &&
+        stack::top + PLAIN_NATIVE_ARGS <= stack::args_end) [[likely]] {
+        stack::mark_frame_unchecked(name->w2, name->w1, FRAME_INTERP_NATIVE);
+        SeriesBuffer* lb = series::buffer_of(more_of(&fn)[1].w2);
+        const Cell* descs = lb->head_cell();
+        // The flag's list has its leading arguments right after the summary.
+        const Cell* first = descs + 1;
+        uint32_t n = plan_count(descs);
+        // Descriptors are read by address while arguments are evaluated.
+        Pin pin_list(lb);
+        bool stop = false;
+        cursor = fetch_leading(&fn, first, first, first + n, cursor, end, code, name, false, stop, true);
+        if (stop) return cursor;
+        call_plain_native(&fn);
+        if (pending) return cursor;
+        if (sub) stack::unwind(); else stack::unwind_last();
+        return cursor;
+    }
+    // Else (no flag, or a stack near its end) the general way, which meets
+    // a full stack where it always did.
     stack::mark_interp_native(name);
-    cursor = fetch_native<0>(&fn, cursor, end, code, name, false);
+    cursor = eval_arguments_plain(&fn, cursor, end, code, name, false);
     if (pending) return cursor;
     if (sub) stack::unwind(); else stack::unwind_last();
     return cursor;
@@ -257,7 +280,7 @@ Cell* finish_control(const Cell* fn, const Cell* descs, int from, Cell* cursor, 
 }
 
 Cell* fetch_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, const Cell* name, bool infix) {
-    if (is_native_like(cell::type(fn))) return fetch_native<-1>(fn, cursor, end, code, name, infix);
+    if (is_native_like(cell::type(fn))) return fetch_native(fn, cursor, end, code, name, infix);
     bool stop = false;
     return fetch_slots(fn, more_of(fn), cursor, end, code, name, infix, stop);
 }
@@ -265,6 +288,13 @@ Cell* fetch_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, con
 Cell* call_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, bool sub, const Cell* name) {
     uint32_t t = cell::type(fn);
     if (t == TYPE_FUNCTION) return call_function_plain(fn, cursor, end, code, sub, name);
+    // Natives and actions flagged for their routes (no function takes
+    // these flags: it was taken above) need no tests of their type or slot.
+    if (fn->header & FLAG_PLAIN_NATIVE) return call_native_plain(fn, cursor, end, code, sub, name);
+    if (fn->header & FLAG_PLAIN_CONTROL) {
+        if (fn->w1 == natives::NATIVE_EITHER) return call_control_plain<2>(fn, cursor, end, code, sub, name);
+        return call_control_plain<1>(fn, cursor, end, code, sub, name);
+    }
     if (is_native_like(t)) {
         switch (control_of(fn)) {
             case 2: return call_control_plain<2>(fn, cursor, end, code, sub, name);

@@ -92,7 +92,7 @@ bool note_native_spec(Cell* fn) {
         if (mine.arguments_after(m) < need) return false;
         for (int32_t j = 1; j <= need; ++j) same = same && same_types(theirs.descs + t + j, mine.descs + m + j);
     }
-    if (!same) fn->header |= native::FLAG_FOREIGN_SPEC;
+    if (!same) fn->header = (fn->header | native::FLAG_FOREIGN_SPEC) & ~FLAG_PLAIN_NATIVE;
     return true;
 }
 

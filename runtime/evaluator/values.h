@@ -215,19 +215,25 @@ inline void compare_integers(int kind, Cell* left, int64_t a, int64_t b) {
 // commonest, are tested first, and a comparison reads its truth from a
 // table: both cheaper than a jump through a table of cases.
 inline void combine_integers(int kind, Cell* left, int32_t b32) {
-    int64_t a = cell::get_int(left), b = b32, v;
+    int32_t a32 = cell::get_int(left), r;
+    bool over;
     if (kind == FAST_ADD) {
-        v = a + b;
+        over = __builtin_add_overflow(a32, b32, &r);
     } else if (kind == FAST_SUB) {
-        v = a - b;
+        over = __builtin_sub_overflow(a32, b32, &r);
     } else if (kind == FAST_MUL) {
-        v = a * b;
+        over = __builtin_mul_overflow(a32, b32, &r);
     } else {
-        compare_integers(kind, left, a, b);
+        compare_integers(kind, left, a32, b32);
         return;
     }
-    if (v >= INT32_MIN && v <= INT32_MAX) set_integer(left, static_cast<int32_t>(v));
-    else set_float(left, static_cast<double>(v));
+    if (!over) [[likely]] {
+        set_integer(left, r);
+        return;
+    }
+    // The exact result, which 64 bits hold.
+    int64_t a = a32, b = b32;
+    set_float(left, static_cast<double>(kind == FAST_ADD ? a + b : kind == FAST_SUB ? a - b : a * b));
 }
 
 // The right operand of the operator at `cursor` when both its operands are
