@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdint>
 #include "runtime/cell.h"
+#include "runtime/signals.h"
 
 namespace zel::collector {
 
@@ -22,10 +23,11 @@ extern bool stress;
 extern uint32_t cycles;
 // Nonzero when a safe point may have work: a requested collection, stress
 // mode or an interrupt. One word, so that the interpreter's check between
-// expressions is a single load; volatile sig_atomic_t because the interrupt
-// handler sets it. It starts set, so that the first safe point reads the
-// switches (stress keeps it set from then on); spurious sets cost one look.
-inline volatile std::sig_atomic_t attention = 1;
+// expressions is a single load (together with the pending exit code: see
+// signals.h); volatile sig_atomic_t because the interrupt handler sets it.
+// It starts set, so that the first safe point reads the switches (stress
+// keeps it set from then on); spurious sets cost one look.
+inline constexpr volatile std::sig_atomic_t& attention = signals.each.attention;
 
 // Makes the shadow root stack (runtime start).
 void init();

@@ -235,8 +235,10 @@ public:
     // cursors into the buffer runs up to the end it had when the walk
     // began; values removed since are not run (their cells may hold stale
     // copies), values added since wait for the next walk.
-    Cell* end_within(Cell* end) const {
-        Cell* now = buf_->tail_cell();
+    Cell* end_within(Cell* end) const { return end_within(buf_, end); }
+    // The same for a buffer pinned otherwise.
+    static Cell* end_within(SeriesBuffer* b, Cell* end) {
+        Cell* now = b->tail_cell();
         return now < end ? now : end;
     }
 

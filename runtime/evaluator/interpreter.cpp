@@ -17,7 +17,6 @@
 
 namespace zel::interpreter {
 
-uint32_t pending = 0;
 CodeFrame* code_frame = nullptr;
 bool tracing = false;
 bool trace_run = false;
@@ -55,6 +54,16 @@ namespace {
 inline void safe_point() {
     if (collector::attention) serve_safe_point();
 }
+// After an expression of a block, once signalled() told that an exit is
+// pending or a safe point has work: true when an exit is pending (the
+// block returns at once), else the safe point is served. It is served with
+// the stack and the code frame as the expression left them, as it is after
+// a block's last expression: nothing it does depends on the next one.
+inline bool exit_or_safe_point() {
+    if (pending) return true;
+    serve_safe_point();
+    return false;
+}
 
 // Stores a value as sub says: pushed, or made the current result.
 inline void emit(const Cell* v, bool sub) {
@@ -69,27 +78,6 @@ struct CodeScope {
         code_frame = &frame;
     }
     ~CodeScope() { code_frame = frame.prev; }
-};
-
-// Links a code frame kept across evaluations (a loop's body's) for one
-// evaluation, and unlinks it on every way out; with `kept`, the loop has
-// linked it already, with its `prev` and `entry_top` set, and unlinks it
-// itself (run_counted).
-template <bool kept>
-struct CodeLink {
-    CodeFrame& frame;
-    explicit CodeLink(CodeFrame& f) : frame(f) {
-        if constexpr (!kept) {
-            frame.prev = code_frame;
-            frame.entry_top = stack::call_top;
-            code_frame = &frame;
-        }
-    }
-    ~CodeLink() {
-        if constexpr (!kept) code_frame = frame.prev;
-    }
-    CodeLink(const CodeLink&) = delete;
-    CodeLink& operator=(const CodeLink&) = delete;
 };
 
 [[gnu::always_inline]] inline bool infix_call(Cell* fn, const Cell* name, Cell*& cursor, Cell* end, const Cell* code,
@@ -391,88 +379,138 @@ void eval_block(const Cell* code_in, bool chain) {
             cursor = block_step(cursor, tail, code, slot);
             // (Marked unlikely: GCC then tests it once after a call, not
             // once in the call's steps and again here.)
-            if (__builtin_expect(pending != 0, 0)) return;
+            if (__builtin_expect(signalled(), 0) && exit_or_safe_point()) return;
             // The block may have lost values meanwhile.
             tail = pin.end_within(tail);
             if (cursor >= tail) break;
             stack::top = slot;
             scope.frame.cursor = cursor;
-            safe_point();
         }
-        safe_point();
     }
     if (chain) stack::set_last_keep(slot);
 }
 
 namespace {
-// One run of a loop's body, chained into the current frame's result slot:
-// eval_block's steps, in the code frame the loop keeps for its body. Its
-// block is read again at each run (the runs before may have changed it).
-// The frame is linked only while the body runs, so that the loop's own steps
-// between runs are reported at the loop's code. With `kept` (a counted
-// loop's runs, at the frame's base) the loop links the frame, with its
-// `prev` and `entry_top` set, for all its runs, and unlinks it around any
-// step of its own that can report (run_counted); a run that runs no code,
-// or a traced run, unlinks it for the run and links it again after.
+// A loop's body's runs: eval_block's steps, in the code frame the loop keeps
+// for its body, each run's value chained into the current frame's result
+// slot. Its block is read again at each run (the runs before may have
+// changed it). The frame is linked only while the body runs, so that the
+// loop's own steps between runs are reported at the loop's code.
+
+// Walks the body's expressions from `cursor`, its head (the frame linked,
+// its cursor there), up to `tail`, its buffer `buf` pinned; each value is
+// pushed at `slot`. Returns whether an exit is pending.
+[[gnu::always_inline]] inline bool walk_body(CodeFrame& frame, SeriesBuffer* buf, Cell* cursor, Cell* tail,
+                                             Cell* slot) {
+    for (;;) {
+        cursor = block_step(cursor, tail, &frame.code, slot);
+        if (__builtin_expect(signalled(), 0) && exit_or_safe_point()) return true;
+        // The end the walk began with is tested first: the buffer's
+        // own end is read only when the walk is short of it.
+        if (cursor >= tail) break;
+        tail = Pin::end_within(buf, tail);
+        if (cursor >= tail) break;
+        stack::top = slot;
+        frame.cursor = cursor;
+    }
+    return false;
+}
+
+// A run of a body with no values (its value unset). With `kept`, the loop
+// keeps the frame linked: it is unlinked meanwhile.
 template <bool kept>
-[[gnu::always_inline]] inline void run_in(CodeFrame& frame) {
-    if (tracing) {
-        if constexpr (kept) code_frame = frame.prev;
+[[gnu::noinline]] void run_empty(CodeFrame& frame, Cell* slot) {
+    if constexpr (kept) code_frame = frame.prev;
+    set_unset(stack::push_new());
+    stack::set_last_keep(slot);
+    safe_point();
+    if constexpr (kept) code_frame = &frame;
+}
+
+// Links a code frame kept across evaluations (a loop's body's) for one
+// evaluation, and unlinks it on every way out.
+struct CodeLink {
+    CodeFrame& frame;
+    explicit CodeLink(CodeFrame& f) : frame(f) {
+        frame.prev = code_frame;
+        frame.entry_top = stack::call_top;
+        code_frame = &frame;
+    }
+    ~CodeLink() { code_frame = frame.prev; }
+    CodeLink(const CodeLink&) = delete;
+    CodeLink& operator=(const CodeLink&) = delete;
+};
+
+// The pin a counted loop keeps on its body's buffer from run to run, with
+// the body's head there, moved to the buffer the body's series has when a
+// run finds another one there (after an expansion). A buffer keeps its head
+// offset while it is the series' one, and a pinned buffer its address: the
+// same buffer at a run's start means the same head as the run before.
+// (Fixed buffers, freed at once by an expansion, never hold code.)
+class KeptPin {
+public:
+    KeptPin() = default;
+    ~KeptPin() {
+        if (buf_) --buf_->pins;
+    }
+    KeptPin(const KeptPin&) = delete;
+    KeptPin& operator=(const KeptPin&) = delete;
+    SeriesBuffer* buffer() const { return buf_; }
+    Cell* head() const { return head_; }
+    // Pins `b`, the body's buffer now, its head at cell `index`.
+    void move_to(SeriesBuffer* b, uint32_t index) {
+        ++b->pins;
+        if (buf_) --buf_->pins;
+        buf_ = b;
+        head_ = b->head_cell() + index;
+    }
+
+private:
+    SeriesBuffer* buf_ = nullptr;
+    Cell* head_ = nullptr;
+};
+
+// One run of a counted loop's body, whose frame the loop links, with its
+// `prev` and `entry_top` set, for all its runs, and unlinks around any step
+// of its own that can report; `pin` holds the body's buffer, whose head is
+// the frame's head. Returns whether an exit is pending.
+template <bool traced>
+[[gnu::always_inline]] inline bool run_kept(CodeFrame& frame, KeptPin& pin, Cell* slot) {
+    if constexpr (traced) {
+        code_frame = frame.prev;
         eval_block(&frame.code, true);
-        if constexpr (kept) code_frame = &frame;
-        return;
+        code_frame = &frame;
+        return pending != 0;
     }
     SeriesBuffer* buf = node_table[frame.code.w2];
+    if (__builtin_expect(buf != pin.buffer(), 0)) {
+        pin.move_to(buf, frame.code.w1);
+        frame.head = pin.head();
+    }
+    Cell* cursor = pin.head();
     Cell* tail = buf->tail_cell();
-    Cell* cursor = buf->head_cell() + frame.code.w1;
-    Cell* slot = stack::top;
     if (cursor >= tail) {
-        if constexpr (kept) code_frame = frame.prev;
-        set_unset(stack::push_new());
-        stack::set_last_keep(slot);
-        safe_point();
-        if constexpr (kept) code_frame = &frame;
-        return;
+        run_empty<true>(frame, slot);
+        return false;
     }
-    Pin pin(buf);
-    {
-        CodeLink<kept> link(frame);
-        frame.head = cursor;
-        frame.cursor = cursor;
-        for (;;) {
-            cursor = block_step(cursor, tail, &frame.code, slot);
-            if (__builtin_expect(pending != 0, 0)) return;
-            // The end the walk began with is tested first: the buffer's
-            // own end is read only when the walk is short of it.
-            if (cursor >= tail) break;
-            tail = pin.end_within(tail);
-            if (cursor >= tail) break;
-            stack::top = slot;
-            frame.cursor = cursor;
-            safe_point();
-        }
-        safe_point();
-    }
-    // The value is at the frame's base already when the loop keeps the frame;
-    // the loop resets the stack before the next run and takes the last run's
-    // value from the base (stack::unwind_last), whatever the top.
-    if constexpr (!kept) stack::set_last_keep(slot);
+    frame.cursor = cursor;
+    // The value is at the frame's base: the loop resets the stack before
+    // the next run and takes the last run's value from the base
+    // (stack::unwind_last), whatever the top.
+    return walk_body(frame, buf, cursor, tail, slot);
 }
-}  // namespace
 
-LoopBody::LoopBody(const Cell* body) : frame_{*body, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr} {}
-
-void LoopBody::run() { run_in<false>(frame_); }
-
-namespace {
 // Puts back the code frame a counted loop found, on every way out.
 struct CodeRestore {
     CodeFrame* outer;
     ~CodeRestore() { code_frame = outer; }
 };
-}  // namespace
 
-void LoopBody::run_counted(int64_t n, const Cell* counter) {
+// A counted loop's runs (LoopBody::run_counted), traced or not: tracing
+// cannot begin or end meanwhile (a traced run, and a function's own switch
+// of it, begin and end within one call).
+template <bool traced>
+void run_counted_in(CodeFrame& frame, int64_t n, const Cell* counter) {
     Cell word;
     if (counter) word = *counter;
     // A global counter's value cell, found by the first run's set_word and
@@ -483,39 +521,75 @@ void LoopBody::run_counted(int64_t n, const Cell* counter) {
     // global values start at.
     Cell* counter_slot = nullptr;
     const Cell* counter_cells = &word;
-    // Every run starts with the call stack and the code frames as the loop
-    // found them: a run that ends normally leaves them so. A run that ends
-    // otherwise is followed by linking the frame again.
-    frame_.prev = code_frame;
-    frame_.entry_top = stack::call_top;
+    // Every run starts with the call stack, the arguments base and the code
+    // frames as the loop found them: a run that ends normally leaves them
+    // so, and a continue unwinds to them. A run that ends otherwise is
+    // followed by linking the frame again.
+    frame.prev = code_frame;
+    frame.entry_top = stack::call_top;
     CodeRestore restore{code_frame};
-    code_frame = &frame_;
+    code_frame = &frame;
+    Cell* base = stack::arguments;
+    KeptPin pin;
     for (int64_t i = 1; n < 0 || i <= n; ++i) {
         if (__builtin_expect(memory::watched.cells == counter_cells, 1)) {
             set_integer(counter_slot, static_cast<int32_t>(i));
         } else if (counter) {
             // Reported at the loop's code, if it fails.
-            code_frame = frame_.prev;
+            code_frame = frame.prev;
             Cell number;
             set_integer(&number, static_cast<int32_t>(i));
             set_word(&word, &number);
             counter_slot = context::reads_global_slot(word.w1) ? context::global_slot(word.w3) : nullptr;
             counter_cells = counter_slot ? memory::watched.cells : &word;
-            code_frame = &frame_;
+            code_frame = &frame;
         }
-        stack::reset();
+        stack::top = base;
+        bool exit;
         try {
-            run_in<true>(frame_);
+            exit = run_kept<traced>(frame, pin, base);
         } catch (const Thrown& t) {
             take_loop_exit(t);
+            exit = true;
         }
-        if (__builtin_expect(pending != 0, 0)) {
+        if (__builtin_expect(exit, 0)) {
             if (pending != THROWN_CONTINUE) return;
             pending = 0;
-            frame_.entry_top = stack::call_top;
-            code_frame = &frame_;
+            frame.entry_top = stack::call_top;
+            code_frame = &frame;
         }
     }
+}
+}  // namespace
+
+LoopBody::LoopBody(const Cell* body) : frame_{*body, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr} {}
+
+void LoopBody::run() {
+    if (tracing) {
+        eval_block(&frame_.code, true);
+        return;
+    }
+    SeriesBuffer* buf = node_table[frame_.code.w2];
+    Cell* tail = buf->tail_cell();
+    Cell* cursor = buf->head_cell() + frame_.code.w1;
+    Cell* slot = stack::top;
+    if (cursor >= tail) {
+        run_empty<false>(frame_, slot);
+        return;
+    }
+    Pin pin(buf);
+    {
+        CodeLink link(frame_);
+        frame_.head = cursor;
+        frame_.cursor = cursor;
+        if (walk_body(frame_, buf, cursor, tail, slot)) return;
+    }
+    stack::set_last_keep(slot);
+}
+
+void LoopBody::run_counted(int64_t n, const Cell* counter) {
+    if (tracing) run_counted_in<true>(frame_, n, counter);
+    else run_counted_in<false>(frame_, n, counter);
 }
 
 Cell* eval_next(const Cell* code, Cell* cursor, Cell* end, bool sub) {

@@ -14,12 +14,14 @@
 #include <cstdint>
 #include "runtime/cell.h"
 #include "runtime/errors.h"
+#include "runtime/signals.h"
 #include "runtime/stack.h"
 
 namespace zel::interpreter {
 
-// 0, or the thrown code of a non-local exit in progress.
-extern uint32_t pending;
+// 0, or the thrown code of a non-local exit in progress (next to the
+// collector's attention word: see signals.h).
+inline constexpr uint32_t& pending = signals.each.pending;
 // The blocks under evaluation, innermost first: each block evaluation keeps
 // one of these on the machine stack and moves its cursor as it goes.
 struct CodeFrame {

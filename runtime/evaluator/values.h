@@ -244,11 +244,11 @@ inline void combine_integers(int kind, Cell* left, int32_t b32) {
     if (cell::type(left) != TYPE_INTEGER) return nullptr;
     const Cell* r = cursor + 1;
     if (r >= end) return nullptr;
-    if (cell::type(r) == TYPE_WORD) {
-        r = bound_value(r);
-        if (!r) return nullptr;
-    }
-    return cell::type(r) == TYPE_INTEGER ? r : nullptr;
+    // A literal integer, the commoner, is tested first.
+    if (cell::type(r) == TYPE_INTEGER) return r;
+    if (cell::type(r) != TYPE_WORD) return nullptr;
+    r = bound_value(r);
+    return r && cell::type(r) == TYPE_INTEGER ? r : nullptr;
 }
 
 // Applies the operator `op` (the op! value of the word at `cursor`) to an
