@@ -246,6 +246,19 @@ private:
     SeriesBuffer* buf_;
 };
 
+// A Pin taken only when ON: for code compiled both for callers that hold
+// one already and for callers that do not.
+template <bool ON>
+class PinIf : public Pin {
+public:
+    using Pin::Pin;
+};
+template <>
+class PinIf<false> {
+public:
+    explicit PinIf(SeriesBuffer*) {}
+};
+
 namespace block {
 // alloc_tail_cell on a block cell's buffer.
 inline Cell* alloc_tail(const Cell* blk) { return series::alloc_tail_cell(blk->w2); }

@@ -209,6 +209,18 @@ inline void unwind_last() {
     top = arguments + 1;
 }
 void unwind_reset();
+// Pops the top frame whose result is the top cell rather than its base
+// cell: the result goes to the base cell (as unwind leaves it) or, with
+// `last`, to the caller's base cell (as unwind_last).
+inline void unwind_top(bool last) {
+    Cell r = *(top - 1);
+    CallFrame* f = --call_top;
+    Cell* old_base = arguments;
+    arguments = prev_base(f);
+    Cell* to = last ? arguments : old_base;
+    *to = r;
+    top = to + 1;
+}
 
 // Unrolling to a frame of a type (or a barrier, or the call begin).
 void unroll(uint32_t type, bool keep);
@@ -227,12 +239,6 @@ inline void mark_interp_func(const Cell* word, Node fctx) {
     CallFrame* f = open_frame(word->w2, word->w1, FRAME_INTERP_FUNC);
     f->fctx = fctx;
     f->saved = fctx ? node_table[fctx]->head_cell()->w2 : 0;
-}
-// The same for a function's call, whose context is never 0.
-inline void mark_function_call(const Cell* word, Node fctx) {
-    CallFrame* f = open_frame(word->w2, word->w1, FRAME_INTERP_FUNC);
-    f->fctx = fctx;
-    f->saved = node_table[fctx]->head_cell()->w2;
 }
 
 // Non-local exits. Each ends by throwing its code (or raising the matching

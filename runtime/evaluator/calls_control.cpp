@@ -61,19 +61,24 @@ template <int BRANCHES>
 
 // The taken branch of a control call, a block of more than one value (or
 // met where the stack or the collector asks for care), run in the native's
-// frame, marked now at the frame's base-to-be, where the condition lies.
+// frame, marked now at the frame's base-to-be `base`, the stack's top,
+// where the condition lies. Both stacks were found with room for the frame
+// when the call began, and are as they were: the frame needs no checks.
 // In line in call_control_plain, which saves the registers it needs anyway:
 // left out of line, it cost a tail call's moves and its own saves.
 // (The general way pins the native's descriptors while it reads them by
 // address; nothing reads them here.)
-[[gnu::always_inline]] inline Cell* run_branch_framed(const Cell* taken, Cell* after, bool sub, const Cell* name) {
-    Cell* base = stack::top;
-    stack::mark_interp_native(name);
+[[gnu::always_inline]] inline Cell* run_branch_framed(const Cell* taken, Cell* base, Cell* after, bool sub,
+                                                      const Cell* name) {
+    CallFrame* f = stack::open_frame_at(base, name->w2, name->w1, FRAME_INTERP_NATIVE);
+    f->fctx = 0;
+    f->saved = 0;
     stack::top = base + 1;
     Cell blk = *taken;
-    eval_block(&blk, true);
+    // The branch's value is left as the top cell, then taken from there.
+    eval_block(&blk, false);
     if (pending) return after;
-    if (sub) stack::unwind(); else stack::unwind_last();
+    stack::unwind_top(!sub);
     return after;
 }
 
@@ -214,7 +219,7 @@ template <int CONTROL>
         v = head + 1 == buf->tail_cell() && base + 1 < stack::args_end && !collector::attention
                 ? branch_operand(head, base)
                 : nullptr;
-        if (!v) return run_branch_framed(taken, after, sub, name);
+        if (!v) return run_branch_framed(taken, base, after, sub, name);
         *base = *v;
     }
     if (sub) stack::top = base + 1; else stack::set_last_keep(base);

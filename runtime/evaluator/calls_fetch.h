@@ -37,22 +37,31 @@ struct AfterOperators {
     cursor = apply_infix(cursor, end, code, slot, true, op);
     return {cursor, end_now(code, end)};
 }
+// The same with the buffer `list` pinned meanwhile (out of line, as is the
+// pin's way out on an error).
+[[gnu::noinline]] inline AfterOperators operators_rest_pinned(SeriesBuffer* list, Cell* cursor, Cell* end,
+                                                              const Cell* code, Cell* slot, const Cell* op) {
+    Pin pin(list);
+    return operators_rest(cursor, end, code, slot, op);
+}
 
 // The operators that follow an argument pushed at `slot`, the top cell
 // (as infix_from); `stop` is set when one applied the general way leaves an
 // exit pending. The integer ones, combined here, never do: their callers
 // then need not look at the pending code again. They leave the result in
 // the top cell, as they found it. One integer operator, the commonest
-// case, is combined in line.
+// case, is combined in line. `list` as for fetch_leading.
+template <bool PIN>
 [[gnu::always_inline]] inline Cell* operators_on(Cell* cursor, Cell*& end, const Cell* code, Cell* slot,
-                                                 const Cell* op, bool& stop) {
+                                                 const Cell* op, bool& stop, SeriesBuffer* list) {
     if (!tracing) {
         if (Cell* next = integer_infix(cursor, end, slot, op)) {
             cursor = next;
             if (!(op = infix_follows(cursor, end))) [[likely]] return cursor;
         }
     }
-    AfterOperators after = operators_rest(cursor, end, code, slot, op);
+    AfterOperators after = PIN ? operators_rest_pinned(list, cursor, end, code, slot, op)
+                               : operators_rest(cursor, end, code, slot, op);
     if (after.end) {
         end = after.end;
         stop = pending != 0;
@@ -91,13 +100,18 @@ struct AfterOperators {
 // them; `end` becomes the code's end as the arguments' evaluation left it.
 // `stop` is set when an argument's evaluation leaves an exit pending (the
 // cursor is then where it stopped); it is left alone otherwise, for the
-// pending code can only be set where an argument is evaluated. `roomy`:
-// the caller has made sure the stack has room for all the arguments (an
-// argument's evaluation leaves the top where its push would), so that they
-// are pushed without checks.
+// pending code can only be set where an argument is evaluated. The
+// descriptors are read by address: with PIN, their buffer `list` is pinned
+// here while an argument's code runs, the only time it could move (those
+// taken as they are, the commonest, run none: no pin then); without, the
+// caller keeps it pinned. `roomy`: the caller has made sure the stack has
+// room for all the arguments (an argument's evaluation leaves the top where
+// its push would), so that they are pushed without checks.
+template <bool PIN = false>
 [[gnu::always_inline]] inline Cell* fetch_leading(const Cell* fn, const Cell* first, const Cell* d,
                                                   const Cell* fixed_end, Cell* cursor, Cell*& end, const Cell* code,
-                                                  const Cell* name, bool infix, bool& stop, bool roomy = false) {
+                                                  const Cell* name, bool infix, bool& stop,
+                                                  SeriesBuffer* list = nullptr, bool roomy = false) {
     if (infix) {
         // The left operand already sits in the frame's first cell.
         ++stack::top;
@@ -143,7 +157,7 @@ struct AfterOperators {
             if (!infix && cursor < end && cell::type(cursor) == TYPE_WORD) {
                 const Cell* next = bound_value(cursor);
                 if (next && cell::type(next) == TYPE_OP) {
-                    cursor = operators_on(cursor, end, code, slot, next, stop);
+                    cursor = operators_on<PIN>(cursor, end, code, slot, next, stop, list);
                     if (stop) return cursor;
                 } else {
                     ahead = next;
@@ -152,8 +166,11 @@ struct AfterOperators {
             v = slot;
         } else {
             bool named = value && is_callable(cell::type(value));
-            cursor = named ? call_named(cursor, value, end, code, infix)
-                           : eval_expression(cursor, end, code, infix, true, false);
+            {
+                PinIf<PIN> pin_list(list);
+                cursor = named ? call_named(cursor, value, end, code, infix)
+                               : eval_expression(cursor, end, code, infix, true, false);
+            }
             if (pending) {
                 stop = true;
                 return cursor;

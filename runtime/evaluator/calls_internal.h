@@ -188,31 +188,42 @@ Cell* fetch_arg_of(const Cell* fn, const Cell* name, const Cell* code, Cell* cur
 // Runs a function's body in its marked frame, the arguments pushed.
 void call_body(const Cell* fn_in, const Cell* name);
 
-// Puts back what a body's run changed: its context's values word, the
-// function running innermost and the frame's body flag. (A plain function,
-// not a lambda taking them by reference, so that they can stay in registers.)
-inline void end_body_run(Node ctx, uint32_t saved, Node outer_ctx, Cell* outer_values, CallFrame* frame) {
+// Puts back what a body's run changed: its context's values word and the
+// function running innermost. (A plain function, not a lambda taking them
+// by reference, so that they can stay in registers.) The frame's body flag
+// stays: the frame ends next, or has ended already on the way out of an
+// exit or error.
+inline void end_body_run(Node ctx, uint32_t saved, Node outer_ctx, Cell* outer_values) {
     context::context_cell(ctx)->w2 = saved;
     stack::running_ctx = outer_ctx;
     stack::running_values = outer_values;
-    frame->header &= ~FRAME_BODY_FLAG;
 }
 
 // Runs the body of function `fn` in its marked frame, the arguments pushed;
 // `body` is a copy of its body cell, a block, which may be taken before the
 // arguments are evaluated (a function's body cell never changes). While the
 // body runs, the function's context takes its values from the frame, whose
-// body flag is set; both are put back on every way out. A return or exit
-// from the body ends here. `fn` must stay valid through the run (a copy, not
-// a pointer into a series). The context's values word is kept here, not
-// read back from the frame at the end: an exit that leaves the body has
-// unrolled the frame by then, and trace callbacks may have marked frames of
-// their own over it.
+// body flag is set; the values are put back on every way out. The frame
+// records the context and the values word it had from here on, so that
+// unrolling it puts them back too; while the arguments were fetched, the
+// context was left as it was, and the frame may record none. A return or
+// exit from the body ends here. `fn` must stay valid through the run (a
+// copy, not a pointer into a series). The context's values word is kept
+// here, not read back from the frame at the end: an exit that leaves the
+// body has unrolled the frame by then, and trace callbacks may have marked
+// frames of their own over it. The body's value lands in the frame's
+// result cell; with PLAIN, for a run known to be untraced (a plain call of
+// a function without a trace attribute: tracing cannot begin meanwhile),
+// it is left as the top cell instead (where a return leaves it too: the
+// frame's result cell is then the top one), and no event is looked for.
+template <bool PLAIN = false>
 [[gnu::always_inline]] inline void run_block_body(const Cell* fn, const Cell* body, const Cell* name) {
     Node ctx = fn->w1;
     Cell* cc = context::context_cell(ctx);
     CallFrame* frame = stack::top_frame();
     uint32_t kept = cc->w2;
+    frame->fctx = ctx;
+    frame->saved = kept;
     cc->w2 = stack::values_ref(stack::arguments);
     // The function runs innermost now; the one that did before (in step
     // with its context, which nothing below leaves changed) is put back.
@@ -224,17 +235,17 @@ inline void end_body_run(Node ctx, uint32_t saved, Node outer_ctx, Cell* outer_v
     try {
         // The prolog's callback is covered too: whatever it throws, the
         // context gets its values pointer back.
-        if (tracing) trace::event(trace::EV_PROLOG, body, nullptr, name, fn);
-        eval_block(body, true);
+        if (!PLAIN && tracing) trace::event(trace::EV_PROLOG, body, nullptr, name, fn);
+        eval_block(body, !PLAIN);
     } catch (const Thrown& t) {
         if (t.code != THROWN_RETURN && t.code != THROWN_EXIT) {
-            end_body_run(ctx, kept, outer_ctx, outer_values, frame);
+            end_body_run(ctx, kept, outer_ctx, outer_values);
             // A body that an error leaves reports its epilog as well; so
             // does one that another exit leaves across a native's C++ frame
             // (as it does when the exit travels as a pending code), the
             // callback running with the exit set aside: an exit or error of
             // its own takes the exit's place.
-            if (tracing) {
+            if (!PLAIN && tracing) {
                 if (t.code == THROWN_ERROR) trace::epilog_after_error(body, name, fn);
                 else trace::event(trace::EV_EPILOG, body, nullptr, name, fn);
             }
@@ -242,7 +253,7 @@ inline void end_body_run(Node ctx, uint32_t saved, Node outer_ctx, Cell* outer_v
         }
         pending = t.code;
     }
-    if (tracing) {
+    if (!PLAIN && tracing) {
         // The epilog's callback runs with the exit in progress set aside,
         // which then goes on.
         uint32_t held = pending;
@@ -250,22 +261,26 @@ inline void end_body_run(Node ctx, uint32_t saved, Node outer_ctx, Cell* outer_v
         try {
             trace::event(trace::EV_EPILOG, body, nullptr, name, fn);
         } catch (const Thrown&) {
-            end_body_run(ctx, kept, outer_ctx, outer_values, frame);
+            end_body_run(ctx, kept, outer_ctx, outer_values);
             throw;
         }
         pending = held;
     }
-    end_body_run(ctx, kept, outer_ctx, outer_values, frame);
-    if (pending == THROWN_RETURN || pending == THROWN_EXIT) pending = 0;
+    end_body_run(ctx, kept, outer_ctx, outer_values);
+    // (Tested for any code first: the caller's own test of it then folds
+    // into this one.)
+    if (__builtin_expect(pending != 0, 0) && (pending == THROWN_RETURN || pending == THROWN_EXIT)) pending = 0;
 }
-// The same for any body cell: one that is no block gives none.
+// The same for any body cell: one that is no block gives none (in the
+// frame's result cell, the top one).
+template <bool PLAIN = false>
 inline void run_body(const Cell* fn, const Cell* body, const Cell* name) {
     if (cell::type(body) != TYPE_BLOCK) {
         set_none(stack::arguments);
         stack::keep();
         return;
     }
-    run_block_body(fn, body, name);
+    run_block_body<PLAIN>(fn, body, name);
 }
 
 }  // namespace zel::interpreter

@@ -22,14 +22,16 @@ namespace {
 
 // Pushes the leading arguments the summary describes, from the one at
 // `from` (0-based; those before it are pushed already) up to `count` of
-// them; returns the cursor after them. `stop` as for fetch_leading.
+// them; returns the cursor after them. `stop`, PIN and `list` as for
+// fetch_leading.
+template <bool PIN = false>
 [[gnu::always_inline]] inline Cell* fetch_fixed(const Cell* fn, const Cell* descs, Cell* cursor, Cell*& end,
                                                 const Cell* code, const Cell* name, bool infix, bool& stop,
-                                                int from = 0, int count = 255) {
+                                                int from = 0, int count = 255, SeriesBuffer* list = nullptr) {
     const Cell* first = descs + plan_first(descs);
     uint32_t n = plan_count(descs);
     if (static_cast<uint32_t>(count) < n) n = static_cast<uint32_t>(count);
-    return fetch_leading(fn, first, first + from, first + n, cursor, end, code, name, infix, stop);
+    return fetch_leading<PIN>(fn, first, first + from, first + n, cursor, end, code, name, infix, stop, list);
 }
 // The same, for callers that look at the pending code themselves.
 [[gnu::always_inline]] inline Cell* fetch_fixed(const Cell* fn, const Cell* descs, Cell* cursor, Cell*& end,
@@ -70,11 +72,14 @@ inline void push_rest(const Cell* descs, const Cell* tail) {
 inline void no_refinements(int32_t* refs) { std::fill_n(refs, MAX_REFS, -1); }
 
 // Fetches a native's (or an action's) leading arguments from the one at
-// `from` (those before it are pushed already), then calls it.
+// `from` (those before it are pushed already), then calls it. PIN and
+// `list` as for fetch_leading.
+template <bool PIN = false>
 [[gnu::always_inline]] inline Cell* call_native_from(const Cell* fn, const Cell* descs, int from, Cell* cursor,
-                                                     Cell* end, const Cell* code, const Cell* name, bool infix) {
+                                                     Cell* end, const Cell* code, const Cell* name, bool infix,
+                                                     SeriesBuffer* list = nullptr) {
     bool stop = false;
-    cursor = fetch_fixed(fn, descs, cursor, end, code, name, infix, stop, from);
+    cursor = fetch_fixed<PIN>(fn, descs, cursor, end, code, name, infix, stop, from, 255, list);
     if (stop) return cursor;
     call_native_unrefined(fn);
     return cursor;
@@ -87,11 +92,13 @@ inline void no_refinements(int32_t* refs) { std::fill_n(refs, MAX_REFS, -1); }
     SeriesBuffer* lb = series::buffer_of(arg_list(fn));
     const Cell* descs = lb->head_cell();
     if (!(descs->w1 & PLAN_SIMPLE)) return eval_arguments_plain(fn, cursor, end, code, name, infix);
-    // Descriptors are read by address while arguments are evaluated.
-    Pin pin_list(lb);
-    if (int control = infix ? 0 : control_of(fn))
+    if (int control = infix ? 0 : control_of(fn)) {
+        // Descriptors are read by address while arguments are evaluated.
+        Pin pin_list(lb);
         return fetch_control(control, fn, descs, cursor, end, code, name);
-    return call_native_from(fn, descs, 0, cursor, end, code, name, infix);
+    }
+    // (Nothing reads the descriptors once the native is called.)
+    return call_native_from<true>(fn, descs, 0, cursor, end, code, name, infix, lb);
 }
 
 // Fills the frame of a function or a routine whose more block is `more`:
@@ -135,6 +142,21 @@ inline void finish(bool sub) {
     }
 }
 
+// The same for a call whose result is the top cell.
+inline void finish_from_top(bool sub) {
+    Cell r = *(stack::top - 1);
+    CallFrame* f = --stack::call_top;
+    Cell* base = stack::arguments;
+    stack::arguments = stack::prev_base(f);
+    if (sub) {
+        *(base - 1) = r;
+        stack::top = base;
+    } else {
+        *stack::arguments = r;
+        stack::top = stack::arguments + 1;
+    }
+}
+
 // A function: pushed (its value keeps its body and lists alive), its frame
 // marked, its arguments fetched, its body run. The more block is visited
 // once, for the body cell and the list. GENERAL: the function may lack
@@ -149,10 +171,10 @@ template <bool GENERAL>
     // always did.
     if (stack::call_top < stack::call_end && stack::top + 1 < stack::args_end) [[likely]] {
         *stack::top++ = fn;
-        stack::mark_function_call(name, fn.w1);
+        stack::mark_interp_func(name);
     } else {
         stack::push(&fn);
-        stack::mark_function_call(name, fn.w1);
+        stack::mark_interp_func(name);
     }
     const Cell* more = more_of(&fn);
     Cell body = more[0];
@@ -162,22 +184,23 @@ template <bool GENERAL>
         if (stop) return cursor;
         run_function(&fn, name, &body);
     } else {
-        // The list is built, its summary simple.
+        // The list is built, its summary simple. Its buffer is pinned only
+        // while an argument's code runs: nothing else here can move it.
         SeriesBuffer* lb = series::buffer_of(more[1].w2);
         const Cell* descs = lb->head_cell();
-        {
-            // Descriptors are read by address while arguments are evaluated.
-            Pin pin_list(lb);
-            // One leading argument, the first descriptor (the commonest
-            // case), is fetched by code made for it: no loop.
-            if ((descs->w1 & 0xFFFF) == (1u | 1u << 8))
-                cursor = fetch_leading(&fn, descs + 1, descs + 1, descs + 2, cursor, end, code, name, false, stop);
-            else
-                cursor = fetch_fixed(&fn, descs, cursor, end, code, name, false, stop);
-            if (stop) return cursor;
-            if (fn.header & FLAG_PLAIN_REST) push_rest(descs, lb->tail_cell());
-        }
-        run_block_body(&fn, &body, name);
+        // One leading argument, the first descriptor (the commonest case),
+        // is fetched by code made for it: no loop.
+        if ((descs->w1 & 0xFFFF) == (1u | 1u << 8))
+            cursor = fetch_leading<true>(&fn, descs + 1, descs + 1, descs + 2, cursor, end, code, name, false, stop,
+                                         lb);
+        else
+            cursor = fetch_fixed<true>(&fn, descs, cursor, end, code, name, false, stop, 0, 255, lb);
+        if (stop) return cursor;
+        if (fn.header & FLAG_PLAIN_REST) push_rest(descs, lb->tail_cell());
+        run_block_body<true>(&fn, &body, name);
+        if (pending) return cursor;
+        finish_from_top(sub);
+        return cursor;
     }
     if (pending) return cursor;
     finish(sub);
@@ -234,10 +257,10 @@ PLAIN_CALL Cell* call_native_plain(const Cell* fn_in, Cell* cursor, Cell* end, c
         // The flag's list has its leading arguments right after the summary.
         const Cell* first = descs + 1;
         uint32_t n = plan_count(descs);
-        // Descriptors are read by address while arguments are evaluated.
-        Pin pin_list(lb);
+        // The list is pinned while an argument's code runs; nothing reads
+        // it once the native is called.
         bool stop = false;
-        cursor = fetch_leading(&fn, first, first, first + n, cursor, end, code, name, false, stop, true);
+        cursor = fetch_leading<true>(&fn, first, first, first + n, cursor, end, code, name, false, stop, lb, true);
         if (stop) return cursor;
         call_plain_native(&fn);
         if (pending) return cursor;
@@ -340,7 +363,7 @@ template <int NATIVE>
     Cell name = *name_pos;
     name.header &= ~FLAG_NEW_LINE;
     bool native = NATIVE < 0 ? is_native_like(t) : NATIVE == 1;
-    if (native) stack::mark_interp_native(&name); else stack::mark_function_call(&name, fn.w1);
+    if (native) stack::mark_interp_native(&name); else stack::mark_interp_func(&name);
     cursor = fetch_fixed(&fn, descs, cursor, end, code, &name, false);
     if (pending) return cursor;
     Cell* base = stack::arguments;
@@ -412,12 +435,13 @@ template <int NATIVE>
             }
         }
     }
-    // As run_function, in line.
+    // As run_function, in line. A function's value is the top cell then
+    // (call_function leaves it in the frame's result cell, the top one).
     if (native) call_native(&fn, refs);
     else if (fn.header & (function::FLAG_NO_TRACE | function::FLAG_TRACE)) call_function(&fn, fn.w1, &name, 0);
-    else run_body(&fn, &body, &name);
+    else run_body<true>(&fn, &body, &name);
     if (pending) return cursor;
-    finish(true);
+    if (native) finish(true); else finish_from_top(true);
     return cursor;
 }
 

@@ -16,7 +16,10 @@ namespace zel::interpreter {
 // (stack::running_ctx), or null when its index lies at or past `top`.
 inline Cell* running_slot(const Cell* w, const Cell* top) {
     Cell* slot = stack::running_values + uint64_t{w->w3};
-    return slot < top ? slot : nullptr;
+    if (slot >= top) return nullptr;
+    // A cell of the stack: callers need not test the slot again.
+    if (!slot) __builtin_unreachable();
+    return slot;
 }
 
 // The value cell of a bound word whose context has its values present, or
@@ -37,7 +40,9 @@ inline Cell* bound_value(const Cell* w) {
         // index then wraps to 2^32 - 1, past any stack, as does an unbound
         // word's index (2^32 - 1). One bound test covers the three cases.
         Cell* slot = stack::bottom + (uint64_t{values - 1u} + idx);
-        return slot < stack::top ? slot : nullptr;
+        if (slot >= stack::top) return nullptr;
+        if (!slot) __builtin_unreachable();
+        return slot;
     }
     if (!values) return nullptr;
     SeriesBuffer* b = node_table[values];
