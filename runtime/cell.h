@@ -86,14 +86,17 @@ inline bool is_null_cell(const Cell* c) { return c->header == 0; }
 inline Cell* set_unset(Cell* c) { return cell::set(c, TYPE_UNSET); }
 inline Cell* set_none(Cell* c) { return cell::set(c, TYPE_NONE); }
 inline Cell* set_logic(Cell* c, bool b) { return cell::set(c, TYPE_LOGIC, b ? 1u : 0u); }
-// (Written as two doublewords: GCC then stores the header as an immediate,
-// where it would load it from memory, and the payload with one store.)
-inline Cell* set_integer(Cell* c, int32_t i) {
-    uint64_t low = TYPE_INTEGER, high = static_cast<uint32_t>(i);
+// An integer whose payload, words 2-3, is `payload`: a value's 32 bits
+// zero-extended. (Written as two doublewords: GCC then stores the header as
+// an immediate, where it would load it from memory, and the payload with one
+// store.)
+inline Cell* set_integer_payload(Cell* c, uint64_t payload) {
+    uint64_t low = TYPE_INTEGER;
     std::memcpy(&c->header, &low, sizeof low);
-    std::memcpy(&c->w2, &high, sizeof high);
+    std::memcpy(&c->w2, &payload, sizeof payload);
     return c;
 }
+inline Cell* set_integer(Cell* c, int32_t i) { return set_integer_payload(c, static_cast<uint32_t>(i)); }
 inline Cell* set_float(Cell* c, double d) {
     cell::set(c, TYPE_FLOAT);
     cell::set_float_payload(c, d);

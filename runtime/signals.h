@@ -25,7 +25,18 @@ union Signals {
 static_assert(sizeof(Signals) == 8, "both words fit one doubleword");
 inline Signals signals{.each = {0, 1}};
 
-// Whether an exit is pending or a safe point has work.
-inline bool signalled() { return signals.both != 0; }
+// Whether an exit is pending or a safe point has work. (On x86-64 the
+// doubleword is compared with zero where it lies, the flag tested at once:
+// GCC loads a volatile into a register before it tests it. The asm is
+// volatile, so that each test reads the doubleword again.)
+inline bool signalled() {
+#if defined(__x86_64__) && defined(__GCC_ASM_FLAG_OUTPUTS__)
+    bool set;
+    asm volatile("cmpq $0, %1" : "=@ccne"(set) : "m"(signals.both));
+    return set;
+#else
+    return signals.both != 0;
+#endif
+}
 
 }  // namespace zel

@@ -240,7 +240,10 @@ PLAIN_CALL Cell* call_function_plain(const Cell* fn_in, Cell* cursor, Cell* end,
 
 // A native or an action, no control native. Natives live in tables, not
 // series: nothing keeps them alive on the stack, and the result lands where
-// it would have been pushed.
+// it would have been pushed. FLAGGED: it has FLAG_PLAIN_NATIVE, as the
+// caller found. Each kind is compiled apart: the flagged one's way does not
+// test the flag again, and the other one holds none of that way.
+template <bool FLAGGED>
 PLAIN_CALL Cell* call_native_plain(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, bool sub,
                                    const Cell* name) {
     Cell fn = *fn_in;
@@ -249,8 +252,8 @@ PLAIN_CALL Cell* call_native_plain(const Cell* fn_in, Cell* cursor, Cell* end, c
     // have (the first takes the frame's base cell): the frame is marked and
     // the arguments pushed with no checks of their own, its list and its
     // entry taken with none of the tests the flag stands for.
-    if ((fn.header & FLAG_PLAIN_NATIVE) && stack::call_top < stack::call_end &&
-        stack::top + PLAIN_NATIVE_ARGS <= stack::args_end) [[likely]] {
+    if (FLAGGED && stack::call_top < stack::call_end && stack::top + PLAIN_NATIVE_ARGS <= stack::args_end)
+        [[likely]] {
         stack::mark_frame_unchecked(name->w2, name->w1, FRAME_INTERP_NATIVE);
         SeriesBuffer* lb = series::buffer_of(more_of(&fn)[1].w2);
         const Cell* descs = lb->head_cell();
@@ -313,7 +316,7 @@ Cell* call_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, bool
     if (t == TYPE_FUNCTION) return call_function_plain(fn, cursor, end, code, sub, name);
     // Natives and actions flagged for their routes (no function takes
     // these flags: it was taken above) need no tests of their type or slot.
-    if (fn->header & FLAG_PLAIN_NATIVE) return call_native_plain(fn, cursor, end, code, sub, name);
+    if (fn->header & FLAG_PLAIN_NATIVE) return call_native_plain<true>(fn, cursor, end, code, sub, name);
     if (fn->header & FLAG_PLAIN_CONTROL) {
         if (fn->w1 == natives::NATIVE_EITHER) return call_control_plain<2>(fn, cursor, end, code, sub, name);
         return call_control_plain<1>(fn, cursor, end, code, sub, name);
@@ -322,7 +325,7 @@ Cell* call_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, bool
         switch (control_of(fn)) {
             case 2: return call_control_plain<2>(fn, cursor, end, code, sub, name);
             case 1: return call_control_plain<1>(fn, cursor, end, code, sub, name);
-            default: return call_native_plain(fn, cursor, end, code, sub, name);
+            default: return call_native_plain<false>(fn, cursor, end, code, sub, name);
         }
     }
     return call_routine_plain(fn, cursor, end, code, sub, name);

@@ -166,9 +166,10 @@ inline const Cell* quick_value(const Cell* c) {
     set_pushed(&sw, slot);
 }
 
-// push_simple with a word tested first: the value of an assignment is more
-// often a word's than a literal.
-[[gnu::always_inline]] inline bool push_operand(const Cell* cursor) {
+// push_simple with a word tested first (the value of an assignment is more
+// often a word's than a literal), the value written at `slot`, the top, and
+// the top left there: the caller moves it when it needs the value pushed.
+[[gnu::always_inline]] inline bool put_operand(const Cell* cursor, Cell* slot) {
     uint32_t t = cell::type(cursor);
     const Cell* v = cursor;
     if (t == TYPE_WORD) {
@@ -180,12 +181,17 @@ inline const Cell* quick_value(const Cell* c) {
     } else if (!is_literal(t)) {
         return false;
     }
-    stack::push(v);
+    if (slot >= stack::args_end) stack::overflow(5);
+    *slot = *v;
     return true;
 }
 
 // Evaluates the expression after the set-word at `cursor` and assigns its
-// value (untraced); the value is left pushed. Returns the cursor after it.
+// value (untraced); the value is left in the cell that was the top, `slot`.
+// Returns the cursor after it. The top is then `slot + 1`, or `slot` when
+// the value was written to the word in place (no code ran: it is an integer
+// or a value the word keeps alive), which saves a store: the callers take
+// the value from `slot`.
 [[gnu::always_inline]] inline Cell* assign(Cell* cursor, Cell* end, const Cell* code) {
     const Cell* at = cursor++;
     Cell* slot = stack::top;
@@ -194,7 +200,7 @@ inline const Cell* quick_value(const Cell* c) {
     // change the cell. A value taken as it is, with integer operators
     // combined in place, runs none.
     Cell sw;
-    if (push_operand(cursor)) {
+    if (put_operand(cursor, slot)) {
         const Cell* op = infix_follows(++cursor, end);
         if (!op) {
             // A literal may be an unset value (reported as set_pushed's
@@ -220,6 +226,7 @@ inline const Cell* quick_value(const Cell* c) {
             }
         }
         sw = *at;
+        stack::top = slot + 1;
         cursor = apply_infix(cursor, end, code, slot, true, op);
     } else {
         sw = *at;
@@ -315,7 +322,10 @@ namespace {
 // Evaluates the expression at `cursor`, before `tail`, of a block under
 // evaluation (untraced): its value is pushed at `slot`. Returns the cursor
 // after it. The commonest expressions are taken directly: an assignment, a
-// call, a value taken as it is, a paren, a path.
+// call, a value taken as it is, a paren, a path. With `loose_top`, the
+// caller takes the value from `slot` whatever the top (a loop's body): an
+// assignment may then leave the top at `slot`.
+template <bool loose_top>
 [[gnu::always_inline]] inline Cell* block_step(Cell* cursor, Cell* tail, const Cell* code, Cell* slot) {
     Cell* next = cursor + 1;
     uint32_t t = cell::type(cursor);
@@ -331,6 +341,7 @@ namespace {
         }
     } else if (t == TYPE_SET_WORD) {
         cursor = assign(cursor, tail, code);
+        if (!loose_top) stack::top = slot + 1;
     } else if (t == TYPE_PAREN) {
         cursor = nested(cursor, tail, code, false);
     } else if (is_literal(t)) {
@@ -376,7 +387,7 @@ void eval_block(const Cell* code_in, bool chain) {
         CodeScope scope(*code_in, cursor);
         const Cell* code = &scope.frame.code;
         for (;;) {
-            cursor = block_step(cursor, tail, code, slot);
+            cursor = block_step<false>(cursor, tail, code, slot);
             // (Marked unlikely: GCC then tests it once after a call, not
             // once in the call's steps and again here.)
             if (__builtin_expect(signalled(), 0) && exit_or_safe_point()) return;
@@ -399,11 +410,14 @@ namespace {
 
 // Walks the body's expressions from `cursor`, its head (the frame linked,
 // its cursor there), up to `tail`, its buffer `buf` pinned; each value is
-// pushed at `slot`. Returns whether an exit is pending.
-[[gnu::always_inline]] inline bool walk_body(CodeFrame& frame, SeriesBuffer* buf, Cell* cursor, Cell* tail,
+// left at `slot`, where the callers take the last one from, whatever the
+// top. Returns whether an exit is pending. (`buf` is read where the caller
+// keeps it: a counted loop's pin then holds it in one register for its
+// runs and their walks, rather than a copy of its own.)
+[[gnu::always_inline]] inline bool walk_body(CodeFrame& frame, SeriesBuffer* const& buf, Cell* cursor, Cell* tail,
                                              Cell* slot) {
     for (;;) {
-        cursor = block_step(cursor, tail, &frame.code, slot);
+        cursor = block_step<true>(cursor, tail, &frame.code, slot);
         if (__builtin_expect(signalled(), 0) && exit_or_safe_point()) return true;
         // The end the walk began with is tested first: the buffer's
         // own end is read only when the walk is short of it.
@@ -441,11 +455,11 @@ struct CodeLink {
     CodeLink& operator=(const CodeLink&) = delete;
 };
 
-// The pin a counted loop keeps on its body's buffer from run to run, with
-// the body's head there, moved to the buffer the body's series has when a
-// run finds another one there (after an expansion). A buffer keeps its head
-// offset while it is the series' one, and a pinned buffer its address: the
-// same buffer at a run's start means the same head as the run before.
+// The pin a counted loop keeps on its body's buffer from run to run, moved
+// to the buffer the body's series has when a run finds another one there
+// (after an expansion). A buffer keeps its head offset while it is the
+// series' one, and a pinned buffer its address: the same buffer at a run's
+// start means the same head as the run before.
 // (Fixed buffers, freed at once by an expansion, never hold code.)
 class KeptPin {
 public:
@@ -456,24 +470,23 @@ public:
     KeptPin(const KeptPin&) = delete;
     KeptPin& operator=(const KeptPin&) = delete;
     SeriesBuffer* buffer() const { return buf_; }
-    Cell* head() const { return head_; }
-    // Pins `b`, the body's buffer now, its head at cell `index`.
-    void move_to(SeriesBuffer* b, uint32_t index) {
+    SeriesBuffer* const& buffer_ref() const { return buf_; }
+    // Pins `b`, the body's buffer now; returns its cell `index`, the head.
+    Cell* move_to(SeriesBuffer* b, uint32_t index) {
         ++b->pins;
         if (buf_) --buf_->pins;
         buf_ = b;
-        head_ = b->head_cell() + index;
+        return b->head_cell() + index;
     }
 
 private:
     SeriesBuffer* buf_ = nullptr;
-    Cell* head_ = nullptr;
 };
 
 // One run of a counted loop's body, whose frame the loop links, with its
 // `prev` and `entry_top` set, for all its runs, and unlinks around any step
-// of its own that can report; `pin` holds the body's buffer, whose head is
-// the frame's head. Returns whether an exit is pending.
+// of its own that can report; `pin` holds the body's buffer, in which the
+// frame's head is kept from run to run. Returns whether an exit is pending.
 template <bool traced>
 [[gnu::always_inline]] inline bool run_kept(CodeFrame& frame, KeptPin& pin, Cell* slot) {
     if constexpr (traced) {
@@ -483,11 +496,9 @@ template <bool traced>
         return pending != 0;
     }
     SeriesBuffer* buf = node_table[frame.code.w2];
-    if (__builtin_expect(buf != pin.buffer(), 0)) {
-        pin.move_to(buf, frame.code.w1);
-        frame.head = pin.head();
-    }
-    Cell* cursor = pin.head();
+    if (__builtin_expect(buf != pin.buffer(), 0)) frame.head = pin.move_to(buf, frame.code.w1);
+    // (A cell of the pinned buffer, read where the frame keeps it.)
+    Cell* cursor = const_cast<Cell*>(frame.head);
     Cell* tail = buf->tail_cell();
     if (cursor >= tail) {
         run_empty<true>(frame, slot);
@@ -497,7 +508,7 @@ template <bool traced>
     // The value is at the frame's base: the loop resets the stack before
     // the next run and takes the last run's value from the base
     // (stack::unwind_last), whatever the top.
-    return walk_body(frame, buf, cursor, tail, slot);
+    return walk_body(frame, pin.buffer_ref(), cursor, tail, slot);
 }
 
 // Puts back the code frame a counted loop found, on every way out.
@@ -506,6 +517,21 @@ struct CodeRestore {
     ~CodeRestore() { code_frame = outer; }
 };
 
+// Sets a counted loop's counter word to the run's number, the general way,
+// reported at the loop's code if it fails. True when the word is global:
+// `cell` is then its value cell's offset in bytes from the global values'
+// head. (Out of line: the runs set a global counter in place.)
+[[gnu::noinline]] bool set_counter(CodeFrame& frame, Cell* word, int32_t number, uint64_t& cell) {
+    code_frame = frame.prev;
+    Cell value;
+    set_integer(&value, number);
+    set_word(word, &value);
+    code_frame = &frame;
+    if (!context::reads_global_slot(word->w1) || !context::global_slot(word->w3)) return false;
+    cell = uint64_t{word->w3} * sizeof(Cell);
+    return true;
+}
+
 // A counted loop's runs (LoopBody::run_counted), traced or not: tracing
 // cannot begin or end meanwhile (a traced run, and a function's own switch
 // of it, begin and end within one call).
@@ -513,14 +539,17 @@ template <bool traced>
 void run_counted_in(CodeFrame& frame, int64_t n, const Cell* counter) {
     Cell word;
     if (counter) word = *counter;
-    // A global counter's value cell, found by the first run's set_word and
-    // taken again while the global values have the head they had then
-    // (`counter_cells`): they only grow, so the cell stays where set_word
-    // would find it. (The body cannot rebind `word`, a copy.) Other words
-    // take set_word at each run: their `counter_cells` is `&word`, which no
-    // global values start at.
-    Cell* counter_slot = nullptr;
-    const Cell* counter_cells = &word;
+    // The runs up to `last`, and those up to `quick_last` set a global
+    // counter's value cell in place: the cell `quick_cell` bytes past the
+    // global values' head, found by the first run's set_word. The values
+    // only grow (and live as long as the global context), so the cell stays
+    // where set_word would find it. (The body cannot rebind `word`, a
+    // copy.) Other words take set_word at each run, no counter nothing:
+    // their `quick_last` is 0. One test of the run's number thus serves the
+    // counter and the loop's end.
+    uint64_t last = n < 0 ? UINT64_MAX : static_cast<uint64_t>(n);
+    uint64_t quick_last = 0;
+    uint64_t quick_cell = 0;
     // Every run starts with the call stack, the arguments base and the code
     // frames as the loop found them: a run that ends normally leaves them
     // so, and a continue unwinds to them. A run that ends otherwise is
@@ -531,18 +560,14 @@ void run_counted_in(CodeFrame& frame, int64_t n, const Cell* counter) {
     code_frame = &frame;
     Cell* base = stack::arguments;
     KeptPin pin;
-    for (int64_t i = 1; n < 0 || i <= n; ++i) {
-        if (__builtin_expect(memory::watched.cells == counter_cells, 1)) {
-            set_integer(counter_slot, static_cast<int32_t>(i));
-        } else if (counter) {
-            // Reported at the loop's code, if it fails.
-            code_frame = frame.prev;
-            Cell number;
-            set_integer(&number, static_cast<int32_t>(i));
-            set_word(&word, &number);
-            counter_slot = context::reads_global_slot(word.w1) ? context::global_slot(word.w3) : nullptr;
-            counter_cells = counter_slot ? memory::watched.cells : &word;
-            code_frame = &frame;
+    for (uint64_t i = 1;; ++i) {
+        if (__builtin_expect(i <= quick_last, 1)) {
+            // (The number, below 2^31, is its own payload.)
+            set_integer_payload(reinterpret_cast<Cell*>(reinterpret_cast<char*>(memory::watched.cells) + quick_cell),
+                                i);
+        } else {
+            if (i > last) return;
+            if (counter && set_counter(frame, &word, static_cast<int32_t>(i), quick_cell)) quick_last = last;
         }
         stack::top = base;
         bool exit;
@@ -637,8 +662,12 @@ Cell* eval_expression(Cell* cursor, Cell* end, const Cell* code, bool prefix, bo
                 Assigning assigning(&sw);
                 cursor = assign(cursor, end, code);
                 if (pending) return cursor;
-                if (!sub) {
-                    Cell v = *--stack::top;
+                // The value is at the top the assignment began with.
+                if (sub) {
+                    stack::top = start_top + 1;
+                } else {
+                    Cell v = *start_top;
+                    stack::top = start_top;
                     stack::set_last_keep(&v);
                 }
                 break;

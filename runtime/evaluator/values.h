@@ -303,7 +303,10 @@ inline void combine_integers(int kind, Cell* left, int32_t b32) {
     w.header &= ~FLAG_NEW_LINE;
     // call_plain copies the callable before anything can move it.
     cursor = call_plain(fn_value, cursor + 1, end, code, true, &w);
-    if (pending || prefix) return cursor;
+    // The end of the code is tested before the pending code: no operator
+    // can follow there, and every caller looks at the pending code itself
+    // (so that one after the last expression of a block is told once).
+    if (prefix || cursor >= end || pending) return cursor;
     if (const Cell* op = infix_after_eval(code, cursor, end))
         cursor = infix_from_plain(cursor, end, code, start, true, op);
     return cursor;
