@@ -178,8 +178,9 @@ constexpr uint64_t WORD_CONDITIONS = VALUE_TYPES & ~NOT_PLAIN_TYPES;
 // code, so it is tried with no frame marked: the condition lands at the
 // frame's base-to-be. The native's frame is marked only when a branch runs
 // code (run_branch_framed); a branch of one value taken as it is (`[n]`),
-// as eval_block takes it, needs none, nor does the branch not given of an
-// if. Any other shape goes the general way (call_control_framed), which
+// as eval_block takes it, needs none, nor does an if's (or unless's) branch
+// that is one assignment of such a value with integer operators after it
+// (`[n: n + 1]`), nor the branch not given of an if. Any other shape goes the general way (call_control_framed), which
 // starts over: nothing was changed but the cell above the stack's top. The
 // frame is then marked where and with the checks it would have been marked
 // first: whatever reports, or counts the stack's room, sees what it would
@@ -214,13 +215,26 @@ template <int CONTROL>
     } else {
         SeriesBuffer* buf = node_table[taken->w2];
         const Cell* head = buf->head_cell() + taken->w1;
-        // (The one-value block is pushed above the condition by eval_block:
-        // the stack must have room for it.)
-        v = head + 1 == buf->tail_cell() && base + 1 < stack::args_end && !collector::attention
-                ? branch_operand(head, base)
-                : nullptr;
-        if (!v) return run_branch_framed(taken, base, after, sub, name);
-        *base = *v;
+        Cell* tail = buf->tail_cell();
+        // (The block's first value is pushed above the condition by
+        // eval_block: the stack must have room for it.)
+        if (head + 1 == tail) {
+            v = base + 1 < stack::args_end && !collector::attention ? branch_operand(head, base) : nullptr;
+            if (!v) return run_branch_framed(taken, base, after, sub, name);
+            *base = *v;
+        } else if (Cell* target = CONTROL == 1 && head < tail && cell::type(head) == TYPE_SET_WORD &&
+                                          base + 1 < stack::args_end && !collector::attention
+                                      ? simple_assignment(head, tail, base)
+                                      : nullptr) {
+            // The branch of an if or unless that assigns, such as
+            // `[n: n + 1]`: the value lands at the frame's base-to-be, the
+            // word is set in place; nothing in it can fail either. (Not
+            // looked for in either's branches, mostly values of their own:
+            // the test would cost each of them.)
+            *target = *base;
+        } else {
+            return run_branch_framed(taken, base, after, sub, name);
+        }
     }
     if (sub) stack::top = base + 1; else stack::set_last_keep(base);
     return after;

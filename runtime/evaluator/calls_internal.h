@@ -145,12 +145,18 @@ inline void record_refinement(bool native, uint32_t slot, bool state, int32_t* r
 }
 // A path's refinement word, once used, stays bound to the called function's
 // context, at the refinement's slot (a function's frame slots are its
-// context's indexes). Natives and routines have no such context.
+// context's indexes): here the word `item` of a call of the function whose
+// context is `ctx`.
+inline void bind_refinement_word(const Cell* item, Node ctx, uint32_t slot) {
+    Cell* w = const_cast<Cell*>(item);  // a cell of the path's (pinned) series
+    w->w1 = ctx;
+    w->w3 = slot;
+}
+// The same for any callable's call and path item: natives and routines have
+// no such context, and only a word is bound.
 inline void bind_refinement(const Cell* item, const Cell* fn, uint32_t slot) {
     if (cell::type(fn) != TYPE_FUNCTION || cell::type(item) != TYPE_WORD) return;
-    Cell* w = const_cast<Cell*>(item);  // a cell of the path's (pinned) series
-    w->w1 = fn->w1;
-    w->w3 = slot;
+    bind_refinement_word(item, fn->w1, slot);
 }
 // Ends the call a path made: its result, pushed above `saved_top`, stays
 // there (sub) or becomes the current result; then the path's exit event.

@@ -2,6 +2,7 @@
 // word, or by a path of refinement words. Their arguments are fetched by the
 // summary of the callable's descriptor list.
 #include <algorithm>
+#include <cstring>
 #include "runtime/actions_stack.h"
 #include "runtime/cells.h"
 #include "runtime/collector.h"
@@ -33,12 +34,17 @@ template <bool PIN = false>
     if (static_cast<uint32_t>(count) < n) n = static_cast<uint32_t>(count);
     return fetch_leading<PIN>(fn, first, first + from, first + n, cursor, end, code, name, infix, stop, list);
 }
-// The same, for callers that look at the pending code themselves.
-[[gnu::always_inline]] inline Cell* fetch_fixed(const Cell* fn, const Cell* descs, Cell* cursor, Cell*& end,
-                                                const Cell* code, const Cell* name, bool infix, int from = 0,
-                                                int count = 255) {
-    bool stop = false;
-    return fetch_fixed(fn, descs, cursor, end, code, name, infix, stop, from, count);
+
+// The leading arguments of a function flagged FLAG_PLAIN_CALL, whose list
+// (built, its summary simple) starts at `descs` in buffer `lb`. One leading
+// argument, the first descriptor (the commonest case), is fetched by code
+// made for it: no loop. PIN and `stop` as for fetch_leading.
+template <bool PIN>
+[[gnu::always_inline]] inline Cell* fetch_flagged(const Cell* fn, const Cell* descs, SeriesBuffer* lb, Cell* cursor,
+                                                  Cell*& end, const Cell* code, const Cell* name, bool& stop) {
+    if ((descs->w1 & 0xFFFF) == (1u | 1u << 8))
+        return fetch_leading<PIN>(fn, descs + 1, descs + 1, descs + 2, cursor, end, code, name, false, stop, lb);
+    return fetch_fixed<PIN>(fn, descs, cursor, end, code, name, false, stop, 0, 255, lb);
 }
 
 // A function's slots after its leading arguments: refinements off, their
@@ -50,8 +56,13 @@ inline void push_rest(const Cell* descs, const Cell* tail) {
         uint32_t flags = descs->w3;
         Cell* c = stack::top;
         stack::top = c + n;
+        // A flag off is a logic false, the cell of a none but for its type:
+        // each slot is written with no test, as two doublewords.
+        static_assert(TYPE_LOGIC == TYPE_NONE + 1, "a flag's type follows none's");
         for (uint32_t k = 0; k < n; ++k, ++c) {
-            if (flags >> k & 1) set_logic(c, false); else set_none(c);
+            uint64_t low = TYPE_NONE + (flags >> k & 1), high = 0;
+            std::memcpy(&c->header, &low, sizeof low);
+            std::memcpy(&c->w2, &high, sizeof high);
         }
         return;
     }
@@ -188,13 +199,7 @@ template <bool GENERAL>
         // while an argument's code runs: nothing else here can move it.
         SeriesBuffer* lb = series::buffer_of(more[1].w2);
         const Cell* descs = lb->head_cell();
-        // One leading argument, the first descriptor (the commonest case),
-        // is fetched by code made for it: no loop.
-        if ((descs->w1 & 0xFFFF) == (1u | 1u << 8))
-            cursor = fetch_leading<true>(&fn, descs + 1, descs + 1, descs + 2, cursor, end, code, name, false, stop,
-                                         lb);
-        else
-            cursor = fetch_fixed<true>(&fn, descs, cursor, end, code, name, false, stop, 0, 255, lb);
+        cursor = fetch_flagged<true>(&fn, descs, lb, cursor, end, code, name, stop);
         if (stop) return cursor;
         if (fn.header & FLAG_PLAIN_REST) push_rest(descs, lb->tail_cell());
         run_block_body<true>(&fn, &body, name);
@@ -341,38 +346,54 @@ inline int32_t refinement_at(const Cell* descs, int32_t count, uint32_t sym) {
     return find_refinement(descs, count, sym);
 }
 
+// The refinement descriptor named by the path's word `item`, when the word
+// is bound to the context `ctx` of the function whose list is `descs`
+// (`count` cells) at the slot of a refinement of the same id, as a call of
+// that function leaves it (bind_refinement_word); null otherwise. A
+// function's descriptors follow the summary in the order of its context's
+// words (its return type, which has none, comes after its refinements).
+inline const Cell* bound_refinement(const Cell* item, Node ctx, const Cell* descs, uint32_t count) {
+    if (item->w1 != ctx || item->w3 >= count - 1) return nullptr;
+    const Cell* r = descs + 1 + item->w3;
+    return cell::type(r) == TYPE_REFINEMENT && r->w2 == item->w2 ? r : nullptr;
+}
+
 // call_path's work, for the two ways in: a function and the path's items
-// the caller has read. NATIVE: the callable is a native or an action, not
-// known ahead when -1.
-template <int NATIVE>
+// the caller has read. PLAIN: the callable is a function flagged
+// FLAG_PLAIN_CALL, whose list is built, its summary simple, and which is
+// called as a plain call calls it; else any callable.
+template <bool PLAIN>
 [[gnu::always_inline]] inline Cell* call_refined(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code,
                                                  const Cell* path, const Cell* name_pos) {
     Cell fn = *fn_in;
     uint32_t t = cell::type(&fn);
-    if (t == TYPE_ROUTINE) return nullptr;
+    if (!PLAIN && t == TYPE_ROUTINE) return nullptr;
     const Cell* path_tail = series::buffer_of(path)->tail_cell();
     for (const Cell* p = name_pos + 1; p < path_tail; ++p)
         if (cell::type(p) != TYPE_WORD) return nullptr;
     stack::push(&fn);  // kept alive while its list may be built
     const Cell* more = more_of(&fn);
     Cell body = more[0];  // a function's, read before the list may be built
-    SeriesBuffer* lb = series::buffer_of(arg_list(&fn, more));
+    SeriesBuffer* lb = series::buffer_of(PLAIN ? more[1].w2 : arg_list(&fn, more));
     const Cell* descs = lb->head_cell();
-    if (!(descs->w1 & PLAN_SIMPLE)) {
+    if (!PLAIN && !(descs->w1 & PLAN_SIMPLE)) {
         --stack::top;
         return nullptr;
     }
     Pin pin_list(lb);
     Cell name = *name_pos;
     name.header &= ~FLAG_NEW_LINE;
-    bool native = NATIVE < 0 ? is_native_like(t) : NATIVE == 1;
+    bool native = !PLAIN && is_native_like(t);
     if (native) stack::mark_interp_native(&name); else stack::mark_interp_func(&name);
-    cursor = fetch_fixed(&fn, descs, cursor, end, code, &name, false);
-    if (pending) return cursor;
+    bool stop = false;
+    cursor = PLAIN ? fetch_flagged<false>(&fn, descs, lb, cursor, end, code, &name, stop)
+                   : fetch_fixed(&fn, descs, cursor, end, code, &name, false, stop);
+    if (stop) return cursor;
     Cell* base = stack::arguments;
     const Cell* descs_tail = lb->tail_cell();
     int32_t refs[MAX_REFS];
-    if (native) no_refinements(refs); else push_rest(descs, descs_tail);
+    if (native) no_refinements(refs);
+    else if (!PLAIN || (fn.header & FLAG_PLAIN_REST)) push_rest(descs, descs_tail);
     int32_t argc = static_cast<int32_t>(stack::top - base);
     // The refinements in the order the path gives them, each followed by its
     // arguments. They mostly come in the spec's order, written as there: the
@@ -389,15 +410,21 @@ template <int NATIVE>
         uint32_t sym = item->w2;
         const Cell* r = guess;
         if (r >= descs_tail || cell::type(r) != TYPE_REFINEMENT || r->w2 != sym) {
-            int32_t at = refinement_at(descs, static_cast<int32_t>(descs_tail - descs), sym);
-            if (at < 0) {
-                Cell el = *item;
-                fire(ERR_SCRIPT, "no-refine", &name, &el);
+            // Out of the spec's order: the word's binding from an earlier
+            // call names it, else it is looked for.
+            r = native ? nullptr : bound_refinement(item, fn.w1, descs, static_cast<uint32_t>(descs_tail - descs));
+            if (!r) {
+                int32_t at = refinement_at(descs, static_cast<int32_t>(descs_tail - descs), sym);
+                if (at < 0) {
+                    Cell el = *item;
+                    fire(ERR_SCRIPT, "no-refine", &name, &el);
+                }
+                r = descs + at;
             }
-            r = descs + at;
         }
         uint32_t slot = r->w3;
-        if (!native) bind_refinement(item, &fn, slot);
+        if (PLAIN) bind_refinement_word(item, fn.w1, slot);
+        else if (!native) bind_refinement(item, &fn, slot);
         record_refinement(native, slot, true, refs, argc, base, path);
         // The refinement's flag, then its arguments (a function's).
         Cell* dst = base + slot;
@@ -441,6 +468,7 @@ template <int NATIVE>
     // As run_function, in line. A function's value is the top cell then
     // (call_function leaves it in the frame's result cell, the top one).
     if (native) call_native(&fn, refs);
+    else if (PLAIN) run_block_body<true>(&fn, &body, &name);
     else if (fn.header & (function::FLAG_NO_TRACE | function::FLAG_TRACE)) call_function(&fn, fn.w1, &name, 0);
     else run_body<true>(&fn, &body, &name);
     if (pending) return cursor;
@@ -451,7 +479,7 @@ template <int NATIVE>
 }  // namespace
 
 Cell* call_path(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, const Cell* path, const Cell* name_pos) {
-    return call_refined<-1>(fn_in, cursor, end, code, path, name_pos);
+    return call_refined<false>(fn_in, cursor, end, code, path, name_pos);
 }
 
 namespace {
@@ -471,9 +499,12 @@ namespace {
     const Cell* head = pb->head_cell() + path.w1;
     Cell* saved_top = stack::top;
     Cell fn = *fn_value;  // the general way calls it after its list may be built
-    // Functions, the commonest, compiled apart.
-    Cell* next = cell::type(&fn) == TYPE_FUNCTION ? call_refined<0>(&fn, cursor, end, code, &path, head)
-                                                  : call_path(&fn, cursor, end, code, &path, head);
+    // Flagged functions, the commonest, compiled apart. (Control natives
+    // take the same flag bit: the type is tested with it.)
+    constexpr uint32_t plain = TYPE_FUNCTION | FLAG_PLAIN_CALL;
+    Cell* next = (fn.header & (CELL_TYPE_MASK | FLAG_PLAIN_CALL)) == plain
+                     ? call_refined<true>(&fn, cursor, end, code, &path, head)
+                     : call_path(&fn, cursor, end, code, &path, head);
     cursor = next ? next : eval_code(&fn, cursor, end, code, true, &path, head, nullptr, 0, false);
     return end_path_call(cursor, &path, saved_top, sub);
 }

@@ -147,19 +147,10 @@ inline const Cell* quick_value(const Cell* c) {
 // when no code ran since the set-word was read: its cell is as it was.
 [[gnu::always_inline]] inline void set_unchanged(const Cell* at, Cell* slot) {
     // A global word's value, or one of the function running innermost
-    // (below the value), is written in place, the value left pushed, as
-    // slot_to_set finds them (a function's context is never an object's).
-    Node ctx = at->w1;
-    if (context::reads_global_slot(ctx)) {
-        if (Cell* target = context::global_slot(at->w3)) {
-            *target = *slot;
-            return;
-        }
-    } else if (ctx == stack::running_ctx) {
-        if (Cell* target = running_slot(at, slot)) {
-            *target = *slot;
-            return;
-        }
+    // (below the value), is written in place, the value left pushed.
+    if (Cell* target = in_place_target(at, slot)) {
+        *target = *slot;
+        return;
     }
     // Setting may run code (an object's field): the set-word is copied.
     Cell sw = *at;
