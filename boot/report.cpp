@@ -50,9 +50,9 @@ std::string where() {
     uint32_t assigned = 0;
     const CallFrame* began = nullptr;
     for (const interpreter::CodeFrame* cf = interpreter::code_frame; cf && !assigned; cf = cf->prev) {
-        if (cf->assigning) {
-            assigned = cf->assigning->w2;
-            began = cf->assign_top;
+        if (const interpreter::Assigning* a = interpreter::assignment_in(cf)) {
+            assigned = a->set_word->w2;
+            began = a->top;
         } else if (cf->cursor && cell::type(cf->cursor) == TYPE_SET_WORD) {
             assigned = cf->cursor->w2;
             began = cf->entry_top;

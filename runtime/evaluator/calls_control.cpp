@@ -64,19 +64,21 @@ template <int BRANCHES>
 // frame, marked now at the frame's base-to-be `base`, the stack's top,
 // where the condition lies. Both stacks were found with room for the frame
 // when the call began, and are as they were: the frame needs no checks.
-// In line in call_control_plain, which saves the registers it needs anyway:
-// left out of line, it cost a tail call's moves and its own saves.
+// `buf` and `head` are the branch's buffer and first value as the caller
+// found them (nothing has run since). In line in call_control_plain, which
+// saves the registers it needs anyway: left out of line, it cost a tail
+// call's moves and its own saves.
 // (The general way pins the native's descriptors while it reads them by
 // address; nothing reads them here.)
-[[gnu::always_inline]] inline Cell* run_branch_framed(const Cell* taken, Cell* base, Cell* after, bool sub,
-                                                      const Cell* name) {
+[[gnu::always_inline]] inline Cell* run_branch_framed(const Cell* taken, SeriesBuffer* buf, Cell* head, Cell* base,
+                                                      Cell* after, bool sub, const Cell* name) {
     CallFrame* f = stack::open_frame_at(base, name->w2, name->w1, FRAME_INTERP_NATIVE);
     f->fctx = 0;
     f->saved = 0;
     stack::top = base + 1;
     Cell blk = *taken;
     // The branch's value is left as the top cell, then taken from there.
-    eval_block(&blk, false);
+    eval_block_at(&blk, buf, head);
     if (pending) return after;
     stack::unwind_top(!sub);
     return after;
@@ -214,13 +216,13 @@ template <int CONTROL>
         set_none(base);
     } else {
         SeriesBuffer* buf = node_table[taken->w2];
-        const Cell* head = buf->head_cell() + taken->w1;
+        Cell* head = buf->head_cell() + taken->w1;
         Cell* tail = buf->tail_cell();
         // (The block's first value is pushed above the condition by
         // eval_block: the stack must have room for it.)
         if (head + 1 == tail) {
             v = base + 1 < stack::args_end && !collector::attention ? branch_operand(head, base) : nullptr;
-            if (!v) return run_branch_framed(taken, base, after, sub, name);
+            if (!v) return run_branch_framed(taken, buf, head, base, after, sub, name);
             *base = *v;
         } else if (Cell* target = CONTROL == 1 && head < tail && cell::type(head) == TYPE_SET_WORD &&
                                           base + 1 < stack::args_end && !collector::attention
@@ -233,7 +235,7 @@ template <int CONTROL>
             // the test would cost each of them.)
             *target = *base;
         } else {
-            return run_branch_framed(taken, base, after, sub, name);
+            return run_branch_framed(taken, buf, head, base, after, sub, name);
         }
     }
     if (sub) stack::top = base + 1; else stack::set_last_keep(base);

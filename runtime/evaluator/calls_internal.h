@@ -242,7 +242,7 @@ template <bool PLAIN = false>
         // The prolog's callback is covered too: whatever it throws, the
         // context gets its values pointer back.
         if (!PLAIN && tracing) trace::event(trace::EV_PROLOG, body, nullptr, name, fn);
-        eval_block(body, !PLAIN);
+        if (PLAIN) eval_block_plain(body); else eval_block(body, true);
     } catch (const Thrown& t) {
         if (t.code != THROWN_RETURN && t.code != THROWN_EXIT) {
             end_body_run(ctx, kept, outer_ctx, outer_values);

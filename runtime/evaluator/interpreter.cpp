@@ -18,6 +18,7 @@
 namespace zel::interpreter {
 
 CodeFrame* code_frame = nullptr;
+Assigning* assignments = nullptr;
 bool tracing = false;
 bool trace_run = false;
 
@@ -30,6 +31,12 @@ Cell current_code() {
     return c;
 }
 
+const Assigning* assignment_in(const CodeFrame* cf) {
+    for (const Assigning* a = assignments; a; a = a->prev)
+        if (a->frame == cf) return a;
+    return nullptr;
+}
+
 void set_word_slow(Cell* w, const Cell* v) { context::set_in(w, v, w->w1, true); }
 
 void init() {
@@ -37,6 +44,7 @@ void init() {
     errors::set_near_namer([](Cell* out) { *out = current_code(); });
     pending = 0;
     code_frame = nullptr;
+    assignments = nullptr;
     tracing = false;
     trace_run = false;
 }
@@ -74,7 +82,7 @@ inline void emit(const Cell* v, bool sub) {
 struct CodeScope {
     CodeFrame frame;
     CodeScope(const Cell& code, const Cell* head)
-        : frame{code, head, head, code_frame, stack::call_top, nullptr, nullptr} {
+        : frame{code, head, head, code_frame, stack::call_top} {
         code_frame = &frame;
     }
     ~CodeScope() { code_frame = frame.prev; }
@@ -239,7 +247,7 @@ inline const Cell* quick_value(const Cell* c) {
     stack::check_machine_stack();
     Cell* slot = stack::top;
     if (cell::type(cursor) == TYPE_PAREN) {
-        eval_block(cursor, false);
+        eval_block_plain(cursor);
         if (pending) return cursor;
         ++cursor;
     } else {
@@ -344,27 +352,45 @@ template <bool loose_top>
     }
     return cursor;
 }
+// Walks the expressions of a block (eval_block's, or a loop's body) from
+// `cursor`, its head (the frame linked, its cursor there), up to `tail`,
+// its buffer `buf` pinned; each value is pushed at `slot`. Returns whether
+// an exit is pending. With LOOSE (a loop's body, whose callers take the
+// last value from `slot`, whatever the top), an assignment leaves the top
+// alone (block_step). (`buf` is read where the caller keeps it: a counted
+// loop's pin then holds it in one register for its runs and their walks,
+// rather than a copy of its own.)
+template <bool LOOSE>
+[[gnu::always_inline]] inline bool walk_body(CodeFrame& frame, SeriesBuffer* const& buf, Cell* cursor, Cell* tail,
+                                             Cell* slot) {
+    for (;;) {
+        cursor = block_step<LOOSE>(cursor, tail, &frame.code, slot);
+        // The end the walk began with is tested first: the buffer's own end
+        // is read only when the walk is short of it. (Before the exit's
+        // test: the step's own test of the end, when it looked for an
+        // operator there, then leads here directly.)
+        if (cursor >= tail) break;
+        if (__builtin_expect(signalled(), 0) && exit_or_safe_point()) return true;
+        tail = Pin::end_within(buf, tail);
+        if (cursor >= tail) return false;
+        stack::top = slot;
+        frame.cursor = cursor;
+    }
+    return __builtin_expect(signalled(), 0) && exit_or_safe_point();
+}
 }  // namespace
 
-void eval_block(const Cell* code_in, bool chain) {
-    if (tracing) {
-        eval_block_traced(code_in, chain);
-        return;
-    }
-    SeriesBuffer* buf = node_table[code_in->w2];
+void eval_block_at(const Cell* code_in, SeriesBuffer* buf, Cell* cursor) {
     Cell* tail = buf->tail_cell();
-    Cell* cursor = buf->head_cell() + code_in->w1;
     Cell* slot = stack::top;
     if (cursor + 1 == tail && slot < stack::args_end && push_simple(cursor)) {
         // A block of one value taken as it is, such as `[n]`: nothing in it
         // can fail (the stack has room), so it needs no code frame nor pin.
-        if (chain) stack::set_last_keep(slot);
         safe_point();
         return;
     }
     if (cursor >= tail) {
         set_unset(stack::push_new());
-        if (chain) stack::set_last_keep(slot);
         // A loop of an empty body still stops on an interrupt.
         safe_point();
         return;
@@ -374,22 +400,21 @@ void eval_block(const Cell* code_in, bool chain) {
     // that the natives and functions marked, whose bases this leaves alone.
     // The pin keeps the buffer alive and in place: cursors below point into it.
     Pin pin(buf);
-    {
-        CodeScope scope(*code_in, cursor);
-        const Cell* code = &scope.frame.code;
-        for (;;) {
-            cursor = block_step<false>(cursor, tail, code, slot);
-            // (Marked unlikely: GCC then tests it once after a call, not
-            // once in the call's steps and again here.)
-            if (__builtin_expect(signalled(), 0) && exit_or_safe_point()) return;
-            // The block may have lost values meanwhile.
-            tail = pin.end_within(tail);
-            if (cursor >= tail) break;
-            stack::top = slot;
-            scope.frame.cursor = cursor;
-        }
+    CodeScope scope(*code_in, cursor);
+    walk_body<false>(scope.frame, buf, cursor, tail, slot);
+}
+
+void eval_block(const Cell* code_in, bool chain) {
+    if (tracing) {
+        eval_block_traced(code_in, chain);
+        return;
     }
-    if (chain) stack::set_last_keep(slot);
+    if (!chain) return eval_block_plain(code_in);
+    // The value is left at the top, where the stack's top was; an exit
+    // leaves the stacks as it unrolled them.
+    Cell* slot = stack::top;
+    eval_block_plain(code_in);
+    if (!pending) stack::set_last_keep(slot);
 }
 
 namespace {
@@ -398,28 +423,6 @@ namespace {
 // slot. Its block is read again at each run (the runs before may have
 // changed it). The frame is linked only while the body runs, so that the
 // loop's own steps between runs are reported at the loop's code.
-
-// Walks the body's expressions from `cursor`, its head (the frame linked,
-// its cursor there), up to `tail`, its buffer `buf` pinned; each value is
-// left at `slot`, where the callers take the last one from, whatever the
-// top. Returns whether an exit is pending. (`buf` is read where the caller
-// keeps it: a counted loop's pin then holds it in one register for its
-// runs and their walks, rather than a copy of its own.)
-[[gnu::always_inline]] inline bool walk_body(CodeFrame& frame, SeriesBuffer* const& buf, Cell* cursor, Cell* tail,
-                                             Cell* slot) {
-    for (;;) {
-        cursor = block_step<true>(cursor, tail, &frame.code, slot);
-        if (__builtin_expect(signalled(), 0) && exit_or_safe_point()) return true;
-        // The end the walk began with is tested first: the buffer's
-        // own end is read only when the walk is short of it.
-        if (cursor >= tail) break;
-        tail = Pin::end_within(buf, tail);
-        if (cursor >= tail) break;
-        stack::top = slot;
-        frame.cursor = cursor;
-    }
-    return false;
-}
 
 // A run of a body with no values (its value unset). With `kept`, the loop
 // keeps the frame linked: it is unlinked meanwhile.
@@ -499,7 +502,7 @@ template <bool traced>
     // The value is at the frame's base: the loop resets the stack before
     // the next run and takes the last run's value from the base
     // (stack::unwind_last), whatever the top.
-    return walk_body(frame, pin.buffer_ref(), cursor, tail, slot);
+    return walk_body<true>(frame, pin.buffer_ref(), cursor, tail, slot);
 }
 
 // Puts back the code frame a counted loop found, on every way out.
@@ -578,7 +581,7 @@ void run_counted_in(CodeFrame& frame, int64_t n, const Cell* counter) {
 }
 }  // namespace
 
-LoopBody::LoopBody(const Cell* body) : frame_{*body, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr} {}
+LoopBody::LoopBody(const Cell* body) : frame_{*body, nullptr, nullptr, nullptr, nullptr} {}
 
 void LoopBody::run() {
     if (tracing) {
@@ -598,7 +601,7 @@ void LoopBody::run() {
         CodeLink link(frame_);
         frame_.head = cursor;
         frame_.cursor = cursor;
-        if (walk_body(frame_, buf, cursor, tail, slot)) return;
+        if (walk_body<true>(frame_, buf, cursor, tail, slot)) return;
     }
     stack::set_last_keep(slot);
 }

@@ -35,34 +35,30 @@ struct CodeFrame {
     // no frame of their own, for speed. (Every expression starts with the
     // call stack as the block found it.)
     const CallFrame* entry_top;
-    // An assignment that does not start an expression of this block (one
-    // run by do/next, any, all...): its set-word, or null, and the call
-    // stack's top when it began.
-    const Cell* assigning = nullptr;
-    const CallFrame* assign_top = nullptr;
 };
 extern CodeFrame* code_frame;
-// Records the set-word of an assignment in the innermost code frame while
-// the assignment runs, and puts back the one it held.
+// An assignment that does not start an expression of the block evaluated
+// innermost (one run by do/next, any, all...), recorded while it runs: its
+// set-word, the call stack's top when it began, and that block's code
+// frame. The records chain, innermost first, apart from the code frames:
+// a block's evaluation then has fewer fields to fill when it begins.
+struct Assigning;
+extern Assigning* assignments;
 struct Assigning {
-    CodeFrame* frame;
-    const Cell* saved = nullptr;
-    const CallFrame* saved_top = nullptr;
-    explicit Assigning(const Cell* set_word) : frame(code_frame) {
-        if (!frame) return;
-        saved = frame->assigning;
-        saved_top = frame->assign_top;
-        frame->assigning = set_word;
-        frame->assign_top = stack::call_top;
+    const Cell* set_word;
+    const CallFrame* top;
+    const CodeFrame* frame;
+    Assigning* prev;
+    explicit Assigning(const Cell* sw)
+        : set_word(sw), top(stack::call_top), frame(code_frame), prev(assignments) {
+        assignments = this;
     }
-    ~Assigning() {
-        if (!frame) return;
-        frame->assigning = saved;
-        frame->assign_top = saved_top;
-    }
+    ~Assigning() { assignments = prev; }
     Assigning(const Assigning&) = delete;
     Assigning& operator=(const Assigning&) = delete;
 };
+// The innermost assignment recorded in code frame `cf`, or null.
+const Assigning* assignment_in(const CodeFrame* cf);
 // The innermost block under evaluation, positioned at the expression being
 // evaluated (error reports); unset when nothing is evaluated.
 Cell current_code();
@@ -80,6 +76,16 @@ void install_callbacks();
 // traced, an eval frame); with `chain` the result lands in the current
 // frame's result slot, else it is left as the top cell of the argument stack.
 void eval_block(const Cell* code, bool chain);
+// eval_block_plain(code) (below) for a caller that has found the block's
+// buffer, `buf`, and its first value there, `head`.
+void eval_block_at(const Cell* code, SeriesBuffer* buf, Cell* head);
+// eval_block(code, false) for a caller that evaluates untraced (tracing
+// cannot begin meanwhile: a traced run, and a function's own switch of it,
+// begin and end within one call).
+inline void eval_block_plain(const Cell* code) {
+    SeriesBuffer* buf = node_table[code->w2];
+    eval_block_at(code, buf, buf->head_cell() + code->w1);
+}
 // A loop's body, run again and again in the loop's frame (the current
 // frame): each run is eval_block(body, true), its code frame made once for
 // the loop rather than once per run. The body's cell is copied; its block
