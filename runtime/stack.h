@@ -144,8 +144,11 @@ inline CallFrame* open_frame(uint32_t symbol, Node word_ctx, uint32_t type) {
 // the stack already.
 inline CallFrame* open_frame_at(Cell* base, uint32_t symbol, Node word_ctx, uint32_t type) {
     CallFrame* f = call_top++;
+    // (The base in force is read before the frame is written: GCC would
+    // read it again after the stores.)
+    uint32_t prev = offset_of(arguments);
     f->header = (symbol & 0xFFFF) | type << 24;
-    f->prev_base = offset_of(arguments);
+    f->prev_base = prev;
     f->ctx = word_ctx;
     arguments = base;
     return f;

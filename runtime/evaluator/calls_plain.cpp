@@ -38,12 +38,14 @@ template <bool PIN = false>
 // The leading arguments of a function flagged FLAG_PLAIN_CALL, whose list
 // (built, its summary simple) starts at `descs` in buffer `lb`. One leading
 // argument, the first descriptor (the commonest case), is fetched by code
-// made for it: no loop. PIN and `stop` as for fetch_leading.
+// made for it: no loop, and no check of the stack's room for it: its cell
+// is the frame's result cell, which marking the frame made sure of. PIN
+// and `stop` as for fetch_leading.
 template <bool PIN>
 [[gnu::always_inline]] inline Cell* fetch_flagged(const Cell* fn, const Cell* descs, SeriesBuffer* lb, Cell* cursor,
                                                   Cell*& end, const Cell* code, const Cell* name, bool& stop) {
     if ((descs->w1 & 0xFFFF) == (1u | 1u << 8))
-        return fetch_leading<PIN>(fn, descs + 1, descs + 1, descs + 2, cursor, end, code, name, false, stop, lb);
+        return fetch_leading<PIN>(fn, descs + 1, descs + 1, descs + 2, cursor, end, code, name, false, stop, lb, true);
     return fetch_fixed<PIN>(fn, descs, cursor, end, code, name, false, stop, 0, 255, lb);
 }
 

@@ -115,15 +115,6 @@ inline Cell* simple_operand(const Cell* value, Cell* next, Cell* end, const Cell
     return operators_after(next, end, code, slot);
 }
 
-// The value of a literal, or of a word of the global context, at `c`;
-// null for any other (their values are read the general way).
-inline const Cell* quick_value(const Cell* c) {
-    uint32_t t = cell::type(c);
-    if (is_literal(t)) return c;
-    if (t != TYPE_WORD || !context::reads_global_slot(c->w1)) return nullptr;
-    return context::global_slot(c->w3);
-}
-
 // A set-word with no value to assign. No frame is marked for an assignment
 // itself: one is marked only when it fails, so the report names the set-word.
 [[noreturn]] void need_value(const Cell* set_word) {
@@ -258,16 +249,16 @@ inline const Cell* quick_value(const Cell* c) {
     }
     if (prefix) return cursor;
     if (const Cell* op = infix_after_eval(code, cursor, end)) {
-        // An integer after an integer, literal or the value of a global
-        // word, is combined here in place, as infix_from_plain would;
-        // apply_infix takes the rest. (It combines integers in place as
-        // well, once their right operand is pushed: a stack with no room
-        // left for it goes the way that needs none.)
+        // A literal integer after an integer is combined here in place, as
+        // infix_from_plain would; apply_infix takes the rest. (It combines
+        // integers in place as well, a word's value among them, once their
+        // right operand is pushed: a stack with no room left for it goes
+        // the way that needs none. A word is not looked up here: when it
+        // names a function, the commoner case, apply_infix reads it anyway.)
         Cell* rc = cursor + 1;
-        const Cell* v = rc < end ? quick_value(rc) : nullptr;
         int kind = fast_op_kind(op);
-        if (v && cell::type(v) == TYPE_INTEGER && cell::type(slot) == TYPE_INTEGER && kind) {
-            combine_integers(kind, slot, cell::get_int(v));
+        if (rc < end && cell::type(rc) == TYPE_INTEGER && cell::type(slot) == TYPE_INTEGER && kind) {
+            combine_integers(kind, slot, cell::get_int(rc));
             stack::top = slot + 1;
             cursor = rc + 1;
             if (infix_follows(cursor, end)) cursor = operators_after(cursor, end, code, slot);
