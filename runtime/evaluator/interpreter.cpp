@@ -309,33 +309,41 @@ namespace {
 }  // namespace
 
 namespace {
+// The step of block_step for the word at `cursor` whose value is `v` (null
+// when it has none), read with no code run since. `seen` as for block_step.
+template <bool loose_top>
+[[gnu::always_inline]] inline Cell* word_step(Cell* cursor, const Cell* v, Cell* tail, const Cell* code, Cell* slot,
+                                              const Cell*& seen) {
+    uint32_t vt = v ? cell::type(v) : TYPE_NULL;
+    if (is_callable(vt)) {
+        // (A loop's body does without: see walk_body.)
+        if constexpr (loose_top) return call_named(cursor, v, tail, code, false);
+        return call_named(cursor, v, tail, code, false, seen);
+    }
+    if (is_plain_value(vt) && v) return simple_operand(v, cursor + 1, tail, code, slot);
+    return eval_expression(cursor, tail, code, false, true, false);
+}
 // Evaluates the expression at `cursor`, before `tail`, of a block under
 // evaluation (untraced): its value is pushed at `slot`. Returns the cursor
 // after it. The commonest expressions are taken directly: an assignment, a
 // call, a value taken as it is, a paren, a path. With `loose_top`, the
 // caller takes the value from `slot` whatever the top (a loop's body): an
-// assignment may then leave the top at `slot`.
+// assignment may then leave the top at `slot`. A call sets `seen` to the
+// value of the word after it when it looked for an operator there and found
+// none (and leaves it alone otherwise): the next step may take it (word_step).
 template <bool loose_top>
-[[gnu::always_inline]] inline Cell* block_step(Cell* cursor, Cell* tail, const Cell* code, Cell* slot) {
-    Cell* next = cursor + 1;
+[[gnu::always_inline]] inline Cell* block_step(Cell* cursor, Cell* tail, const Cell* code, Cell* slot,
+                                               const Cell*& seen) {
     uint32_t t = cell::type(cursor);
     if (t == TYPE_WORD) {
-        const Cell* v = bound_value(cursor);
-        uint32_t vt = v ? cell::type(v) : TYPE_NULL;
-        if (is_callable(vt)) {
-            cursor = call_named(cursor, v, tail, code, false);
-        } else if (is_plain_value(vt) && v) {
-            cursor = simple_operand(v, next, tail, code, slot);
-        } else {
-            cursor = eval_expression(cursor, tail, code, false, true, false);
-        }
+        cursor = word_step<loose_top>(cursor, bound_value(cursor), tail, code, slot, seen);
     } else if (t == TYPE_SET_WORD) {
         cursor = assign(cursor, tail, code);
         if (!loose_top) stack::top = slot + 1;
     } else if (t == TYPE_PAREN) {
         cursor = nested(cursor, tail, code, false);
     } else if (is_literal(t)) {
-        cursor = simple_operand(cursor, next, tail, code, slot);
+        cursor = simple_operand(cursor, cursor + 1, tail, code, slot);
     } else if (t == TYPE_PATH) {
         cursor = eval_nested(cursor, tail, code, false);
     } else {
@@ -354,20 +362,35 @@ template <bool loose_top>
 template <bool LOOSE>
 [[gnu::always_inline]] inline bool walk_body(CodeFrame& frame, SeriesBuffer* const& buf, Cell* cursor, Cell* tail,
                                              Cell* slot) {
+    // The value of the word at `cursor` when the step before read it, after
+    // its call, looking for an operator: no code has run since, so the word
+    // is not looked up again (null otherwise). Not kept in a loop's body
+    // (LOOSE), mostly one expression: the counted loops paid an instruction
+    // at each run for it (its null set where the steps join).
+    const Cell* seen = nullptr;
     for (;;) {
-        cursor = block_step<LOOSE>(cursor, tail, &frame.code, slot);
-        // The end the walk began with is tested first: the buffer's own end
-        // is read only when the walk is short of it. (Before the exit's
-        // test: the step's own test of the end, when it looked for an
-        // operator there, then leads here directly.)
-        if (cursor >= tail) break;
-        if (__builtin_expect(signalled(), 0) && exit_or_safe_point()) return true;
-        tail = Pin::end_within(buf, tail);
-        if (cursor >= tail) return false;
-        stack::top = slot;
-        frame.cursor = cursor;
+        cursor = block_step<LOOSE>(cursor, tail, &frame.code, slot, seen);
+        for (;;) {
+            // The end the walk began with is tested first: the buffer's own
+            // end is read only when the walk is short of it. (Before the
+            // exit's test: the step's own test of the end, when it looked
+            // for an operator there, then leads here directly.)
+            if (cursor >= tail) return __builtin_expect(signalled(), 0) && exit_or_safe_point();
+            if (__builtin_expect(signalled(), 0)) {
+                if (exit_or_safe_point()) return true;
+                // A safe point may run code or move values: the word is read again.
+                seen = nullptr;
+            }
+            tail = Pin::end_within(buf, tail);
+            if (cursor >= tail) return false;
+            stack::top = slot;
+            frame.cursor = cursor;
+            if (__builtin_expect(!seen, 1)) break;
+            const Cell* v = seen;
+            seen = nullptr;
+            cursor = word_step<LOOSE>(cursor, v, tail, &frame.code, slot, seen);
+        }
     }
-    return __builtin_expect(signalled(), 0) && exit_or_safe_point();
 }
 }  // namespace
 

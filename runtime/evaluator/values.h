@@ -59,10 +59,19 @@ inline Cell* word_value(const Cell* w) {
 // The op! value a word refers to, or null. Raises nothing. (Always in
 // line: it is read after every value, and GCC's budget would otherwise
 // leave it out of line in the larger callers.)
-[[gnu::always_inline]] inline const Cell* infix_op(const Cell* w) {
+// With `seen`, the value read is also given there when it is no operator
+// (`seen` is left alone when the cell is no word): a caller that evaluates
+// the word next, with no code run meanwhile, need not look it up again.
+[[gnu::always_inline]] inline const Cell* infix_op(const Cell* w, const Cell*& seen) {
     if (cell::type(w) != TYPE_WORD) return nullptr;
     const Cell* v = bound_value(w);
-    return v && cell::type(v) == TYPE_OP ? v : nullptr;
+    if (v && cell::type(v) == TYPE_OP) return v;
+    seen = v;
+    return nullptr;
+}
+[[gnu::always_inline]] inline const Cell* infix_op(const Cell* w) {
+    const Cell* seen;
+    return infix_op(w, seen);
 }
 
 // The op! value of the operator word at `cursor` (before `end`), or null.
@@ -86,11 +95,17 @@ inline Cell* end_now(const Cell* code, Cell* end) {
 // removed it from the code. (The cell is read before the end is: it stays
 // in the pinned buffer either way, and a word that is no operator ends the
 // expression whether or not it was removed.)
-inline const Cell* infix_after_eval(const Cell* code, const Cell* cursor, Cell*& end) {
-    const Cell* op = infix_follows(cursor, end);
+// `seen` as for infix_op.
+[[gnu::always_inline]] inline const Cell* infix_after_eval(const Cell* code, const Cell* cursor, Cell*& end,
+                                                           const Cell*& seen) {
+    const Cell* op = cursor < end ? infix_op(cursor, seen) : nullptr;
     if (!op) return nullptr;
     end = end_now(code, end);
     return cursor < end ? op : nullptr;
+}
+inline const Cell* infix_after_eval(const Cell* code, const Cell* cursor, Cell*& end) {
+    const Cell* seen;
+    return infix_after_eval(code, cursor, end, seen);
 }
 
 constexpr uint64_t type_bit(uint32_t t) { return uint64_t{1} << t; }
@@ -330,8 +345,10 @@ inline void combine_integers(int kind, Cell* left, int32_t b32) {
 
 // Calls the callable `fn` named by the word at `cursor` (untraced), its
 // value pushed, then applies the operators that follow unless `prefix`.
+// `seen` as for infix_after_eval: the value of the word that follows the
+// call when it is no operator (left alone otherwise).
 [[gnu::always_inline]] inline Cell* call_named(Cell* cursor, const Cell* fn_value, Cell* end, const Cell* code,
-                                               bool prefix) {
+                                               bool prefix, const Cell*& seen) {
     Cell* start = stack::top;
     Cell w = *cursor;
     w.header &= ~FLAG_NEW_LINE;
@@ -341,9 +358,14 @@ inline void combine_integers(int kind, Cell* left, int32_t b32) {
     // can follow there, and every caller looks at the pending code itself
     // (so that one after the last expression of a block is told once).
     if (prefix || cursor >= end || pending) return cursor;
-    if (const Cell* op = infix_after_eval(code, cursor, end))
+    if (const Cell* op = infix_after_eval(code, cursor, end, seen))
         cursor = infix_from_plain(cursor, end, code, start, true, op);
     return cursor;
+}
+[[gnu::always_inline]] inline Cell* call_named(Cell* cursor, const Cell* fn_value, Cell* end, const Cell* code,
+                                               bool prefix) {
+    const Cell* seen;
+    return call_named(cursor, fn_value, end, code, prefix, seen);
 }
 
 // The commonest expression: a word naming a callable, called at once
