@@ -20,10 +20,14 @@ namespace {
 // The branch taken: the block at `taken`, or none (the branch not given of
 // an if or unless). BRANCHES as for run_control.
 template <int BRANCHES>
-[[gnu::always_inline]] inline const Cell* branch_taken(const Cell* fn, const Cell* condition, const Cell* branches) {
-    bool yes = natives::truthy(condition);
+[[gnu::always_inline]] inline const Cell* branch_of(const Cell* fn, bool yes, const Cell* branches) {
     if (BRANCHES == 1 && fn->w1 == natives::NATIVE_UNLESS) yes = !yes;
     return yes ? branches : BRANCHES == 2 ? branches + 1 : nullptr;
+}
+// The same for the condition's value.
+template <int BRANCHES>
+[[gnu::always_inline]] inline const Cell* branch_taken(const Cell* fn, const Cell* condition, const Cell* branches) {
+    return branch_of<BRANCHES>(fn, natives::truthy(condition), branches);
 }
 
 // True when the literal blocks of the branches start at `cursor`, nothing
@@ -87,8 +91,9 @@ template <int BRANCHES>
 // As call_native_plain (calls_plain.cpp) for a control native, the frame
 // marked first: nothing keeps it alive on the stack, and the result lands
 // where it would have been pushed.
+// (Its arguments as call_control_plain's, so that it is reached by a jump.)
 template <int CONTROL>
-[[gnu::noinline]] Cell* call_control_framed(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, bool sub,
+[[gnu::noipa]] Cell* call_control_framed(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, bool sub,
                                             const Cell* name) {
     Cell fn = *fn_in;
     stack::mark_interp_native(name);
@@ -137,7 +142,7 @@ constexpr uint64_t WORD_CONDITIONS = VALUE_TYPES & ~NOT_PLAIN_TYPES;
     uint32_t t = cell::type(cursor);
     const Cell* v = cursor;
     uint64_t takes = LITERAL_CONDITIONS;
-    if (t == TYPE_WORD) {
+    if (t == TYPE_WORD) [[likely]] {
         v = operand_value(cursor, top);
         if (!v) return nullptr;
         t = cell::type(v);
@@ -178,7 +183,8 @@ constexpr uint64_t WORD_CONDITIONS = VALUE_TYPES & ~NOT_PLAIN_TYPES;
 // only the integer operators combined in place after it (`n < 2`, `flag`),
 // its branches literal blocks. Nothing in the condition can fail nor run
 // code, so it is tried with no frame marked: the condition lands at the
-// frame's base-to-be. The native's frame is marked only when a branch runs
+// frame's base-to-be (either's single comparison, its truth read from the
+// operands, only when the frame is marked). The native's frame is marked only when a branch runs
 // code (run_branch_framed); a branch of one value taken as it is (`[n]`),
 // as eval_block takes it, needs none, nor does an if's (or unless's) branch
 // that is one assignment of such a value with integer operators after it
@@ -192,26 +198,41 @@ constexpr uint64_t WORD_CONDITIONS = VALUE_TYPES & ~NOT_PLAIN_TYPES;
 template <int CONTROL>
 [[gnu::flatten]] Cell* call_control_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, bool sub, const Cell* name) {
     Cell* base = stack::top;
-    if (cursor >= end || base >= stack::args_end || stack::call_top >= stack::call_end ||
-        (!(fn->header & FLAG_PLAIN_CONTROL) && !plain_control_ready(fn)))
+    if (cursor >= end || base >= stack::args_end || stack::call_top >= stack::call_end)
         return call_control_framed<CONTROL>(fn, cursor, end, code, sub, name);
     // (The integer operators leave an integer, a float or a logic: values
     // the condition accepts as its first operand was.)
     const Cell* v = condition_operand(cursor, base);
     if (!v) return call_control_framed<CONTROL>(fn, cursor, end, code, sub, name);
-    // (Copied without copy_cell's test: the value is a code cell or a word's
-    // slot, below the top, never the cell at `base`.)
-    *base = *v;
     Cell* at = cursor + 1;
-    if (const Cell* op = infix_follows(at, end)) {
-        do {
+    const Cell* op = infix_follows(at, end);
+    const Cell* r;
+    int kind;
+    bool yes;
+    // Whether the condition's value lies at `base`.
+    bool in_place = false;
+    if (CONTROL == 2 && op && (kind = fast_op_kind(op)) >= FAST_EQUAL && literal_branches<CONTROL>(at + 2, end) &&
+        (r = integer_right_operand(at, end, v))) {
+        // One comparison of integers, the commonest condition (`n < 2`),
+        // the branches after it (no other operator, then): its truth is
+        // read from the operands, and written at `base` only where a frame
+        // is marked there.
+        yes = comparison_holds(kind, cell::get_int(v), cell::get_int(r));
+        at += 2;
+    } else {
+        // (Copied without copy_cell's test: the value is a code cell or a
+        // word's slot, below the top, never the cell at `base`.)
+        *base = *v;
+        for (; op; op = infix_follows(at, end)) {
             at = condition_infix(at, end, base, op);
             if (!at) return call_control_framed<CONTROL>(fn, cursor, end, code, sub, name);
-        } while ((op = infix_follows(at, end)));
+        }
+        if (!literal_branches<CONTROL>(at, end)) return call_control_framed<CONTROL>(fn, cursor, end, code, sub, name);
+        yes = natives::truthy(base);
+        in_place = true;
     }
-    if (!literal_branches<CONTROL>(at, end)) return call_control_framed<CONTROL>(fn, cursor, end, code, sub, name);
     Cell* after = at + CONTROL;
-    const Cell* taken = branch_taken<CONTROL>(fn, base, at);
+    const Cell* taken = branch_of<CONTROL>(fn, yes, at);
     if (!taken) {
         set_none(base);
     } else {
@@ -222,7 +243,10 @@ template <int CONTROL>
         // eval_block: the stack must have room for it.)
         if (head + 1 == tail) {
             v = base + 1 < stack::args_end && !collector::attention ? branch_operand(head, base) : nullptr;
-            if (!v) return run_branch_framed(taken, buf, head, base, after, sub, name);
+            if (!v) {
+                if (!in_place) set_logic(base, yes);
+                return run_branch_framed(taken, buf, head, base, after, sub, name);
+            }
             *base = *v;
         } else if (Cell* target = CONTROL == 1 && head < tail && cell::type(head) == TYPE_SET_WORD &&
                                           base + 1 < stack::args_end && !collector::attention
@@ -235,11 +259,19 @@ template <int CONTROL>
             // the test would cost each of them.)
             *target = *base;
         } else {
+            if (!in_place) set_logic(base, yes);
             return run_branch_framed(taken, buf, head, base, after, sub, name);
         }
     }
     if (sub) stack::top = base + 1; else stack::set_last_keep(base);
     return after;
+}
+
+// (The flag is tested by call_plain, which comes here only without it.)
+template <int CONTROL>
+Cell* call_control_first(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, bool sub, const Cell* name) {
+    if (plain_control_ready(fn)) return call_control_plain<CONTROL>(fn, cursor, end, code, sub, name);
+    return call_control_framed<CONTROL>(fn, cursor, end, code, sub, name);
 }
 
 Cell* fetch_control(int control, const Cell* fn, const Cell* descs, Cell* cursor, Cell* end, const Cell* code,
@@ -250,5 +282,7 @@ Cell* fetch_control(int control, const Cell* fn, const Cell* descs, Cell* cursor
 
 template Cell* call_control_plain<1>(const Cell*, Cell*, Cell*, const Cell*, bool, const Cell*);
 template Cell* call_control_plain<2>(const Cell*, Cell*, Cell*, const Cell*, bool, const Cell*);
+template Cell* call_control_first<1>(const Cell*, Cell*, Cell*, const Cell*, bool, const Cell*);
+template Cell* call_control_first<2>(const Cell*, Cell*, Cell*, const Cell*, bool, const Cell*);
 
 }  // namespace zel::interpreter

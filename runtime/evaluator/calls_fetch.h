@@ -200,10 +200,14 @@ inline int control_of(const Cell* fn) {
     return fn->w1 == natives::NATIVE_IF || fn->w1 == natives::NATIVE_UNLESS ? 1 : 0;
 }
 
-// A plain call (as call_plain's) of a control native, CONTROL its
-// control_of (1 or 2).
+// A plain call (as call_plain's) of a control native flagged
+// FLAG_PLAIN_CONTROL, CONTROL its control_of (1 or 2).
 template <int CONTROL>
 Cell* call_control_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, bool sub, const Cell* name);
+// The same for a control native not flagged (yet): flagged first when its
+// list has the shape.
+template <int CONTROL>
+Cell* call_control_first(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, bool sub, const Cell* name);
 // Fetches the arguments of control native `fn` (`control` its control_of)
 // by its list's summary `descs` (pinned by the caller), in its marked
 // frame, and calls it. Returns the cursor.

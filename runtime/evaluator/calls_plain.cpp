@@ -330,8 +330,8 @@ Cell* call_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, bool
     }
     if (is_native_like(t)) {
         switch (control_of(fn)) {
-            case 2: return call_control_plain<2>(fn, cursor, end, code, sub, name);
-            case 1: return call_control_plain<1>(fn, cursor, end, code, sub, name);
+            case 2: return call_control_first<2>(fn, cursor, end, code, sub, name);
+            case 1: return call_control_first<1>(fn, cursor, end, code, sub, name);
             default: return call_native_plain<false>(fn, cursor, end, code, sub, name);
         }
     }

@@ -223,11 +223,14 @@ constexpr uint32_t comparison_truths() {
 }
 static_assert(FAST_GREATER_EQUAL - FAST_EQUAL == 6, "seven comparisons, in the order of comparison_truths");
 
-// Sets `left` to the truth of comparison `kind` (FAST_EQUAL and after)
-// between a and b.
-inline void compare_integers(int kind, Cell* left, int64_t a, int64_t b) {
+// The truth of comparison `kind` (FAST_EQUAL and after) between a and b;
+// compare_integers sets `left` to it.
+inline bool comparison_holds(int kind, int64_t a, int64_t b) {
     uint32_t outcome = static_cast<uint32_t>(a >= b) + static_cast<uint32_t>(a > b);
-    set_logic(left, (comparison_truths() >> (3 * static_cast<uint32_t>(kind - FAST_EQUAL) + outcome)) & 1);
+    return (comparison_truths() >> (3 * static_cast<uint32_t>(kind - FAST_EQUAL) + outcome)) & 1;
+}
+inline void compare_integers(int kind, Cell* left, int64_t a, int64_t b) {
+    set_logic(left, comparison_holds(kind, a, b));
 }
 
 // Combines two integers into `left` by the operator's fast code. The result
