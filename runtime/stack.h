@@ -213,14 +213,15 @@ inline void unwind_last() {
 }
 void unwind_reset();
 // Pops the top frame whose result is the top cell rather than its base
-// cell: the result goes to the base cell (as unwind leaves it) or, with
-// `last`, to the caller's base cell (as unwind_last).
-inline void unwind_top(bool last) {
+// cell: the result goes to the base cell (as unwind leaves it), or `below`
+// cells under it (a function's call, whose callable sits under its frame),
+// or, with `last`, to the caller's base cell (as unwind_last).
+inline void unwind_top(bool last, uint32_t below = 0) {
     Cell r = *(top - 1);
     CallFrame* f = --call_top;
     Cell* old_base = arguments;
     arguments = prev_base(f);
-    Cell* to = last ? arguments : old_base;
+    Cell* to = last ? arguments : old_base - below;
     *to = r;
     top = to + 1;
 }

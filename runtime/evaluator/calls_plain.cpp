@@ -156,19 +156,7 @@ inline void finish(bool sub) {
 }
 
 // The same for a call whose result is the top cell.
-inline void finish_from_top(bool sub) {
-    Cell r = *(stack::top - 1);
-    CallFrame* f = --stack::call_top;
-    Cell* base = stack::arguments;
-    stack::arguments = stack::prev_base(f);
-    if (sub) {
-        *(base - 1) = r;
-        stack::top = base;
-    } else {
-        *stack::arguments = r;
-        stack::top = stack::arguments + 1;
-    }
-}
+inline void finish_from_top(bool sub) { stack::unwind_top(!sub, 1); }
 
 // A function: pushed (its value keeps its body and lists alive), its frame
 // marked, its arguments fetched, its body run. The more block is visited
