@@ -348,10 +348,19 @@ inline const Cell* bound_refinement(const Cell* item, Node ctx, const Cell* desc
     return cell::type(r) == TYPE_REFINEMENT && r->w2 == item->w2 ? r : nullptr;
 }
 
+// Whether the items of `path` after the one at `name_pos` are all words, as
+// call_refined takes them.
+inline bool words_after(const Cell* path, const Cell* name_pos) {
+    const Cell* path_tail = series::buffer_of(path)->tail_cell();
+    for (const Cell* p = name_pos + 1; p < path_tail; ++p)
+        if (cell::type(p) != TYPE_WORD) return false;
+    return true;
+}
+
 // call_path's work, for the two ways in: a function and the path's items
-// the caller has read. PLAIN: the callable is a function flagged
-// FLAG_PLAIN_CALL, whose list is built, its summary simple, and which is
-// called as a plain call calls it; else any callable.
+// the caller has read, all words (words_after). PLAIN: the callable is a
+// function flagged FLAG_PLAIN_CALL, whose list is built, its summary
+// simple, and which is called as a plain call calls it; else any callable.
 template <bool PLAIN>
 [[gnu::always_inline]] inline Cell* call_refined(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code,
                                                  const Cell* path, const Cell* name_pos) {
@@ -359,8 +368,6 @@ template <bool PLAIN>
     uint32_t t = cell::type(&fn);
     if (!PLAIN && t == TYPE_ROUTINE) return nullptr;
     const Cell* path_tail = series::buffer_of(path)->tail_cell();
-    for (const Cell* p = name_pos + 1; p < path_tail; ++p)
-        if (cell::type(p) != TYPE_WORD) return nullptr;
     stack::push(&fn);  // kept alive while its list may be built
     const Cell* more = more_of(&fn);
     Cell body = more[0];  // a function's, read before the list may be built
@@ -469,34 +476,50 @@ template <bool PLAIN>
 }  // namespace
 
 Cell* call_path(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, const Cell* path, const Cell* name_pos) {
+    if (!words_after(path, name_pos)) return nullptr;
     return call_refined<false>(fn_in, cursor, end, code, path, name_pos);
 }
 
 namespace {
-// call_named_path once its head is known to hold `fn_value`, a callable.
-// Everything it calls in this file is put in line (flatten): GCC otherwise
-// leaves the body's run and the frame's end out of line in a function this
-// size. noipa keeps its arguments as they are, so that the call to it is a
-// plain jump.
-[[gnu::flatten, gnu::noipa]] Cell* call_path_of(const Cell* path_in, const Cell* fn_value, Cell* cursor, Cell* end,
-                                                   const Cell* code, bool sub) {
-    // The path is walked in the form it had when the call began, its
-    // buffer kept in place and its values alive meanwhile.
-    Cell path = *path_in;
-    collector::Root keep_path(&path);
-    SeriesBuffer* pb = series::buffer_of(&path);
-    Pin pin(pb);
-    const Cell* head = pb->head_cell() + path.w1;
-    Cell* saved_top = stack::top;
-    Cell fn = *fn_value;  // the general way calls it after its list may be built
+// call_named_path once its head, at `head` in the path's buffer, is known
+// to hold `fn_value`, a callable; the result is pushed. `path` is the
+// caller's copy of the path, which stays as it is through the call: the
+// path is walked in the form it had when the call began, that cell rooted
+// and its buffer kept in place meanwhile. Everything it calls in this file
+// is put in line (flatten): GCC otherwise leaves the body's run and the
+// frame's end out of line in a function this size. noipa keeps its
+// arguments as they are, so that the call to it is a plain jump.
+[[gnu::flatten, gnu::noipa]] Cell* call_path_of(const Cell* path, const Cell* head, const Cell* fn_value,
+                                                   Cell* cursor, Cell* end, const Cell* code) {
+    collector::Root keep_path(const_cast<Cell*>(path));
+    Pin pin(series::buffer_of(path));
     // Flagged functions, the commonest, compiled apart. (Control natives
-    // take the same flag bit: the type is tested with it.)
+    // take the same flag bit: the type is tested with it.) Their call ends
+    // the way end_path_call would end it: untraced here, it stays so through
+    // the call, for tracing only begins and ends within a native's run.
+    // A path with other items than words goes the general way.
     constexpr uint32_t plain = TYPE_FUNCTION | FLAG_PLAIN_CALL;
-    Cell* next = (fn.header & (CELL_TYPE_MASK | FLAG_PLAIN_CALL)) == plain
-                     ? call_refined<true>(&fn, cursor, end, code, &path, head)
-                     : call_path(&fn, cursor, end, code, &path, head);
-    cursor = next ? next : eval_code(&fn, cursor, end, code, true, &path, head, nullptr, 0, false);
-    return end_path_call(cursor, &path, saved_top, sub);
+    bool flagged = (fn_value->header & (CELL_TYPE_MASK | FLAG_PLAIN_CALL)) == plain;
+    bool words = words_after(path, head);
+    if (flagged && words) return call_refined<true>(fn_value, cursor, end, code, path, head);
+    Cell fn = *fn_value;  // called after its list may be built
+    Cell* saved_top = stack::top;
+    Cell* next = words ? call_refined<false>(&fn, cursor, end, code, path, head) : nullptr;
+    cursor = next ? next : eval_code(&fn, cursor, end, code, true, path, head, nullptr, 0, false);
+    return end_path_call(cursor, path, saved_top, true);
+}
+
+// The same, its result then made the current result.
+[[gnu::noinline]] Cell* call_path_last(const Cell* path, const Cell* head, const Cell* fn_value, Cell* cursor,
+                                       Cell* end, const Cell* code) {
+    Cell* saved_top = stack::top;
+    cursor = call_path_of(path, head, fn_value, cursor, end, code);
+    if (!pending) {
+        Cell r = *stack::top_cell();
+        stack::top = saved_top;
+        stack::set_last_keep(&r);
+    }
+    return cursor;
 }
 }  // namespace
 
@@ -506,8 +529,10 @@ Cell* call_named_path(const Cell* path_in, Cell* cursor, Cell* end, const Cell* 
         // The index is within the series: no clamping.
         const Cell* head = pb->head_cell() + path_in->w1;
         const Cell* fn_value = cell::type(head) == TYPE_WORD ? bound_value(head) : nullptr;
-        if (fn_value && is_callable(cell::type(fn_value)))
-            return call_path_of(path_in, fn_value, cursor, end, code, sub);
+        if (fn_value && is_callable(cell::type(fn_value))) {
+            if (sub) [[likely]] return call_path_of(path_in, head, fn_value, cursor, end, code);
+            return call_path_last(path_in, head, fn_value, cursor, end, code);
+        }
     }
     return walk_path(path_in, cursor, end, code, false, false, sub, case_);
 }
