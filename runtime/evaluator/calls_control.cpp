@@ -80,9 +80,10 @@ template <int BRANCHES>
     f->fctx = 0;
     f->saved = 0;
     stack::top = base + 1;
-    Cell blk = *taken;
     // The branch's value is left as the top cell, then taken from there.
-    eval_block_at(&blk, buf, head);
+    // (Its cell is read in place: eval_block_at copies it before any code
+    // runs, as it does a paren's.)
+    eval_block_at(taken, buf, head);
     if (pending) return after;
     stack::unwind_top(!sub);
     return after;

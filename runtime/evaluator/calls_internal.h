@@ -222,7 +222,10 @@ inline void end_body_run(Node ctx, uint32_t saved, Node outer_ctx, Cell* outer_v
 // a function without a trace attribute: tracing cannot begin meanwhile),
 // it is left as the top cell instead (where a return leaves it too: the
 // frame's result cell is then the top one), and no event is looked for.
-template <bool PLAIN = false>
+// With FRONT (PLAIN too; the caller includes block_front.h), the body's
+// first call is made in line (eval_block_front): only where the caller's
+// registers are saved anyway (a function's plain call, not a path's).
+template <bool PLAIN = false, bool FRONT = false>
 [[gnu::always_inline]] inline void run_block_body(const Cell* fn, const Cell* body, const Cell* name) {
     Node ctx = fn->w1;
     Cell* cc = context::context_cell(ctx);
@@ -242,7 +245,9 @@ template <bool PLAIN = false>
         // The prolog's callback is covered too: whatever it throws, the
         // context gets its values pointer back.
         if (!PLAIN && tracing) trace::event(trace::EV_PROLOG, body, nullptr, name, fn);
-        if (PLAIN) eval_block_plain(body); else eval_block(body, true);
+        if constexpr (FRONT) eval_block_front(body);
+        else if (PLAIN) eval_block_plain(body);
+        else eval_block(body, true);
     } catch (const Thrown& t) {
         if (t.code != THROWN_RETURN && t.code != THROWN_EXIT) {
             end_body_run(ctx, kept, outer_ctx, outer_values);

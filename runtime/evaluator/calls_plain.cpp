@@ -8,6 +8,7 @@
 #include "runtime/collector.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/function.h"
+#include "runtime/evaluator/block_front.h"
 #include "runtime/evaluator/calls_fetch.h"
 #include "runtime/evaluator/calls_internal.h"
 #include "runtime/evaluator/interpreter.h"
@@ -192,7 +193,7 @@ template <bool GENERAL>
         cursor = fetch_flagged<true>(&fn, descs, lb, cursor, end, code, name, stop);
         if (stop) return cursor;
         if (fn.header & FLAG_PLAIN_REST) push_rest(descs, lb->tail_cell());
-        run_block_body<true>(&fn, &body, name);
+        run_block_body<true, true>(&fn, &body, name);
         if (pending) return cursor;
         finish_from_top(sub);
         return cursor;

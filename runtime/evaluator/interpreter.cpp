@@ -3,6 +3,7 @@
 #include <algorithm>
 #include "runtime/actions.h"
 #include "runtime/actions_stack.h"
+#include "runtime/evaluator/block_front.h"
 #include "runtime/evaluator/calls_internal.h"
 #include "runtime/evaluator/natives.h"
 #include "runtime/collector.h"
@@ -77,16 +78,6 @@ inline bool exit_or_safe_point() {
 inline void emit(const Cell* v, bool sub) {
     if (sub) stack::push(v); else stack::set_last_keep(v);
 }
-
-// Links a block's code frame for its evaluation and unlinks it on every way out.
-struct CodeScope {
-    CodeFrame frame;
-    CodeScope(const Cell& code, const Cell* head)
-        : frame{code, head, head, code_frame, stack::call_top} {
-        code_frame = &frame;
-    }
-    ~CodeScope() { code_frame = frame.prev; }
-};
 
 [[gnu::always_inline]] inline bool infix_call(Cell* fn, const Cell* name, Cell*& cursor, Cell* end, const Cell* code,
                                               Cell* left, bool sub, int kind);
@@ -232,13 +223,17 @@ inline Cell* simple_operand(const Cell* value, Cell* next, Cell* end, const Cell
 
 // A paren or a path as an expression (untraced), as eval_expression takes
 // them: the value is left pushed, then, unless `prefix`, the operators that
-// follow apply to it.
+// follow apply to it. With FRONT (a paren starting an expression of a
+// block's walk), a paren's first call is made in line (eval_block_front):
+// the operators' right operands and loops' bodies do without, whose callers
+// would save more registers for it than it saves.
+template <bool FRONT = false>
 [[gnu::always_inline]] inline Cell* nested(Cell* cursor, Cell* end, const Cell* code, bool prefix) {
     // They nest with no frame marked: the machine stack bounds their depth.
     stack::check_machine_stack();
     Cell* slot = stack::top;
     if (cell::type(cursor) == TYPE_PAREN) {
-        eval_block_plain(cursor);
+        if (FRONT) eval_block_front(cursor); else eval_block_plain(cursor);
         if (pending) return cursor;
         ++cursor;
     } else {
@@ -341,7 +336,7 @@ template <bool loose_top>
         cursor = assign(cursor, tail, code);
         if (!loose_top) stack::top = slot + 1;
     } else if (t == TYPE_PAREN) {
-        cursor = nested(cursor, tail, code, false);
+        cursor = nested<!loose_top>(cursor, tail, code, false);
     } else if (is_literal(t)) {
         cursor = simple_operand(cursor, cursor + 1, tail, code, slot);
     } else if (t == TYPE_PATH) {
@@ -358,18 +353,24 @@ template <bool loose_top>
 // last value from `slot`, whatever the top), an assignment leaves the top
 // alone (block_step). (`buf` is read where the caller keeps it: a counted
 // loop's pin then holds it in one register for its runs and their walks,
-// rather than a copy of its own.)
-template <bool LOOSE>
+// rather than a copy of its own.) With STEPPED, the first expression has
+// been evaluated (eval_block_front): the walk goes on from `cursor` after
+// it, `seen` as that step left it.
+template <bool LOOSE, bool STEPPED = false>
 [[gnu::always_inline]] inline bool walk_body(CodeFrame& frame, SeriesBuffer* const& buf, Cell* cursor, Cell* tail,
-                                             Cell* slot) {
-    // The value of the word at `cursor` when the step before read it, after
-    // its call, looking for an operator: no code has run since, so the word
-    // is not looked up again (null otherwise). Not kept in a loop's body
-    // (LOOSE), mostly one expression: the counted loops paid an instruction
-    // at each run for it (its null set where the steps join).
-    const Cell* seen = nullptr;
+                                             Cell* slot, const Cell* seen_in = nullptr) {
+    // `seen`: the value of the word at `cursor` when the step before read
+    // it, after its call, looking for an operator: no code has run since, so
+    // the word is not looked up again (null otherwise). Not kept in a loop's
+    // body (LOOSE), mostly one expression: the counted loops paid an
+    // instruction at each run for it (its null set where the steps join).
+    // (Null unless STEPPED, rather than the argument's default: GCC then
+    // lays out the loops' walks as before.)
+    const Cell* seen = STEPPED ? seen_in : nullptr;
+    if constexpr (STEPPED) goto stepped;
     for (;;) {
         cursor = block_step<LOOSE>(cursor, tail, &frame.code, slot, seen);
+    stepped: __attribute__((unused));
         for (;;) {
             // The end the walk began with is tested first: the buffer's own
             // end is read only when the walk is short of it. (Before the
@@ -394,20 +395,30 @@ template <bool LOOSE>
 }
 }  // namespace
 
+void walk_rest(CodeFrame& frame, SeriesBuffer* buf, Cell* cursor, Cell* tail, Cell* slot, const Cell* seen) {
+    walk_body<false, true>(frame, buf, cursor, tail, slot, seen);
+}
+
+void serve_block_end() { exit_or_safe_point(); }
+
 void eval_block_at(const Cell* code_in, SeriesBuffer* buf, Cell* cursor) {
     Cell* tail = buf->tail_cell();
     Cell* slot = stack::top;
-    if (cursor + 1 == tail && slot < stack::args_end && push_simple(cursor)) {
-        // A block of one value taken as it is, such as `[n]`: nothing in it
-        // can fail (the stack has room), so it needs no code frame nor pin.
-        safe_point();
-        return;
-    }
-    if (cursor >= tail) {
-        set_unset(stack::push_new());
-        // A loop of an empty body still stops on an interrupt.
-        safe_point();
-        return;
+    // (One test keeps blocks of more values, the commoner, clear of both
+    // short cases below.)
+    if (cursor + 1 >= tail) {
+        if (cursor + 1 == tail && slot < stack::args_end && push_simple(cursor)) {
+            // A block of one value taken as it is, such as `[n]`: nothing in
+            // it can fail (the stack has room), so it needs no code frame nor pin.
+            safe_point();
+            return;
+        }
+        if (cursor >= tail) {
+            set_unset(stack::push_new());
+            // A loop of an empty body still stops on an interrupt.
+            safe_point();
+            return;
+        }
     }
     // No frame is marked: each expression pushes its value at `slot`, above
     // everything below, and the next one replaces it. Exits unroll to frames

@@ -37,6 +37,16 @@ struct CodeFrame {
     const CallFrame* entry_top;
 };
 extern CodeFrame* code_frame;
+// Links a block's code frame for its evaluation and unlinks it on every way out.
+struct CodeScope {
+    CodeFrame frame;
+    CodeScope(const Cell& code, const Cell* head) : frame{code, head, head, code_frame, stack::call_top} {
+        code_frame = &frame;
+    }
+    ~CodeScope() { code_frame = frame.prev; }
+    CodeScope(const CodeScope&) = delete;
+    CodeScope& operator=(const CodeScope&) = delete;
+};
 // An assignment that does not start an expression of the block evaluated
 // innermost (one run by do/next, any, all...), recorded while it runs: its
 // set-word, the call stack's top when it began, and that block's code
@@ -86,6 +96,20 @@ inline void eval_block_plain(const Cell* code) {
     SeriesBuffer* buf = node_table[code->w2];
     eval_block_at(code, buf, buf->head_cell() + code->w1);
 }
+// eval_block_plain(code) for a caller that includes block_front.h, where
+// it is defined: the call that starts the block, the commonest first
+// expression, is made in line.
+inline void eval_block_front(const Cell* code);
+// The walk of a block under evaluation (untraced) on from `cursor`, before
+// `tail`, after its first expression, evaluated by eval_block_front: `frame`
+// is its code frame, `buf` its pinned buffer, `slot` where each value lands;
+// `seen` is the value of the word at `cursor` when that expression's call
+// read it, looking for an operator (null otherwise).
+void walk_rest(CodeFrame& frame, SeriesBuffer* buf, Cell* cursor, Cell* tail, Cell* slot, const Cell* seen);
+// After the last expression of a block, once signalled() told that an exit
+// is pending or a safe point has work: serves the safe point unless an exit
+// is pending.
+[[gnu::cold]] void serve_block_end();
 // A loop's body, run again and again in the loop's frame (the current
 // frame): each run is eval_block(body, true), its code frame made once for
 // the loop rather than once per run. The body's cell is copied; its block

@@ -1,0 +1,41 @@
+// The front of a block's evaluation, in line in its callers: a function's
+// body and a paren mostly start with a call, which is then made without
+// eval_block_at's own call and register saves.
+#pragma once
+#include "runtime/cell.h"
+#include "runtime/evaluator/interpreter.h"
+#include "runtime/evaluator/values.h"
+#include "runtime/memory.h"
+#include "runtime/signals.h"
+#include "runtime/stack.h"
+
+namespace zel::interpreter {
+
+// eval_block_plain(code). A block whose first value is a word naming a
+// callable (no value taken as it is, so it needs the code frame and the
+// pin) has that call made here, as eval_block_at's walk would make it; the
+// expressions after it, when there are any, are walked by walk_rest. Any
+// other block goes to eval_block_at.
+[[gnu::always_inline]] inline void eval_block_front(const Cell* code) {
+    SeriesBuffer* buf = node_table[code->w2];
+    Cell* head = buf->head_cell() + code->w1;
+    Cell* tail = buf->tail_cell();
+    const Cell* v;
+    if (head < tail && cell::type(head) == TYPE_WORD && (v = bound_value(head)) && is_callable(cell::type(v)))
+        [[likely]] {
+        Cell* slot = stack::top;
+        Pin pin(buf);
+        CodeScope scope(*code, head);
+        const Cell* seen = nullptr;
+        Cell* cursor = call_named(head, v, tail, &scope.frame.code, false, seen);
+        if (cursor >= tail) [[likely]] {
+            if (__builtin_expect(signalled(), 0)) serve_block_end();
+            return;
+        }
+        walk_rest(scope.frame, buf, cursor, tail, slot, seen);
+        return;
+    }
+    eval_block_at(code, buf, head);
+}
+
+}  // namespace zel::interpreter
