@@ -134,22 +134,69 @@ template <int CONTROL>
     return bound_value(w);
 }
 
-// A condition's operand taken as it is, as plain_operand takes it, whose
-// value is also one a condition accepts without a check (is_value_type):
-// the two type tests made as one. Null for any other operand.
+// An assignment that makes up the code from the set-word at `at` to `end`
+// (more than one cell past `at`, as the caller made sure), whose value is
+// an operand taken as it is (plain_operand's, a word first, and looked up
+// as the running function's first) with only integer operators after it,
+// combined in place (integer_infix): the value is left at `slot`, which
+// lies above every value, and returned is the cell the set-word's word is
+// set through in place (in_place_target), the value not stored there yet.
+// Null for any other code or any other word, with nothing changed but
+// `slot`. Nothing here can fail, nor run code.
+[[gnu::always_inline]] inline Cell* simple_assignment(const Cell* at, Cell* end, Cell* slot) {
+    Cell* cursor = const_cast<Cell*>(at) + 1;
+    // (A word, the commoner operand, is tested first, and of its values an
+    // integer, the commonest.)
+    const Cell* v = cursor;
+    uint32_t t = cell::type(cursor);
+    if (t == TYPE_WORD) {
+        v = operand_value(cursor, slot);
+        if (!v) return nullptr;
+        uint32_t vt = cell::type(v);
+        if (vt != TYPE_INTEGER && !is_plain_value(vt)) return nullptr;
+    } else if (!is_literal(t) || t == TYPE_UNSET) {
+        // (A literal may be an unset value, which the general way reports.)
+        return nullptr;
+    }
+    *slot = *v;
+    // (The cursor stays on the last operand read: integer_infix returns the
+    // cell after its right operand.)
+    while (++cursor < end) {
+        const Cell* op = infix_op(cursor);
+        if (!op || !(cursor = integer_infix(cursor, end, slot, op))) return nullptr;
+        --cursor;
+    }
+    // (The set-word too is mostly the running function's.)
+    if (at->w1 == stack::running_ctx) return running_slot(at, slot);
+    return in_place_target(at, slot);
+}
+
+// A condition's operand taken as it is, as plain_operand takes it: the
+// cell itself when it is a literal a condition accepts without a check
+// (is_value_type: the two type tests made as one), else a word's value,
+// its type not tested yet: an integer operator after it tests it, and
+// condition_truth the value alone. Null for any other operand.
 constexpr uint64_t LITERAL_CONDITIONS = VALUE_TYPES & ~ACTIVE_TYPES;
 constexpr uint64_t WORD_CONDITIONS = VALUE_TYPES & ~NOT_PLAIN_TYPES;
 [[gnu::always_inline]] inline const Cell* condition_operand(const Cell* cursor, const Cell* top) {
     uint32_t t = cell::type(cursor);
-    const Cell* v = cursor;
-    uint64_t takes = LITERAL_CONDITIONS;
-    if (t == TYPE_WORD) [[likely]] {
-        v = operand_value(cursor, top);
-        if (!v) return nullptr;
-        t = cell::type(v);
-        takes = WORD_CONDITIONS;
+    if (t == TYPE_WORD) [[likely]] return operand_value(cursor, top);
+    return t < 64 && ((LITERAL_CONDITIONS >> t) & 1) ? cursor : nullptr;
+}
+
+// The truth of the value `v` of a condition with no operator after it, in
+// `yes`; false (a value a word's condition may not take as it is) when
+// the condition must go the general way. A logic, the commonest, is tested
+// first: its truth is its check. (A literal condition is tested again: one
+// of the rare types only a literal gives goes the general way.)
+[[gnu::always_inline]] inline bool condition_truth(const Cell* v, bool& yes) {
+    uint32_t t = cell::type(v);
+    if (t == TYPE_LOGIC) [[likely]] {
+        yes = v->w1 != 0;
+        return true;
     }
-    return t < 64 && ((takes >> t) & 1) ? v : nullptr;
+    yes = t != TYPE_NONE;
+    return t < 64 && ((WORD_CONDITIONS >> t) & 1);
 }
 
 // A branch's one value taken as it is, as plain_operand takes it, a word
@@ -220,9 +267,16 @@ template <int CONTROL>
         // is marked there.
         yes = comparison_holds(kind, cell::get_int(v), cell::get_int(r));
         at += 2;
+    } else if (!op) {
+        // One value, the commonest condition of an if (`flag`).
+        if (!condition_truth(v, yes) || !literal_branches<CONTROL>(at, end))
+            return call_control_framed<CONTROL>(fn, cursor, end, code, sub, name);
+        *base = *v;
+        in_place = true;
     } else {
         // (Copied without copy_cell's test: the value is a code cell or a
-        // word's slot, below the top, never the cell at `base`.)
+        // word's slot, below the top, never the cell at `base`. The first
+        // operator takes only an integer: a value a condition accepts.)
         *base = *v;
         for (; op; op = infix_follows(at, end)) {
             at = condition_infix(at, end, base, op);
@@ -249,7 +303,7 @@ template <int CONTROL>
                 return run_branch_framed(taken, buf, head, base, after, sub, name);
             }
             *base = *v;
-        } else if (Cell* target = CONTROL == 1 && head < tail && cell::type(head) == TYPE_SET_WORD &&
+        } else if (Cell* target = CONTROL == 1 && head + 1 < tail && cell::type(head) == TYPE_SET_WORD &&
                                           base + 1 < stack::args_end && !collector::attention
                                       ? simple_assignment(head, tail, base)
                                       : nullptr) {

@@ -297,30 +297,6 @@ inline void combine_integers(int kind, Cell* left, int32_t b32) {
     return ctx == stack::running_ctx ? running_slot(at, top) : nullptr;
 }
 
-// An assignment that makes up the code from the set-word at `at` to `end`
-// (past `at`), whose value is an operand taken as it is (plain_operand) with
-// only integer operators after it, combined in place (integer_infix): the
-// value is left at `slot`, which lies above every value, and returned is the
-// cell the set-word's word is set through in place (in_place_target), the
-// value not stored there yet. Null for any other code or any other word,
-// with nothing changed but `slot`. Nothing here can fail, nor run code.
-[[gnu::always_inline]] inline Cell* simple_assignment(const Cell* at, Cell* end, Cell* slot) {
-    Cell* cursor = const_cast<Cell*>(at) + 1;
-    if (cell::type(at) != TYPE_SET_WORD || cursor >= end) return nullptr;
-    const Cell* v = plain_operand(cursor);
-    // (A literal may be an unset value, which the general way reports.)
-    if (!v || cell::type(v) == TYPE_UNSET) return nullptr;
-    *slot = *v;
-    // (The cursor stays on the last operand read: integer_infix returns the
-    // cell after its right operand.)
-    while (++cursor < end) {
-        const Cell* op = infix_op(cursor);
-        if (!op || !(cursor = integer_infix(cursor, end, slot, op))) return nullptr;
-        --cursor;
-    }
-    return in_place_target(at, slot);
-}
-
 // Applies the operators that follow a left operand (as apply_infix), the
 // simple integer ones in place here, for a caller that evaluates untraced.
 // (Tracing cannot begin meanwhile: a traced run, and a function's own
