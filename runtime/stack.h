@@ -12,17 +12,20 @@
 
 namespace zel {
 
-// A call-stack entry of five 32-bit words. The symbol sits in the low bits
-// and the previous base is kept in bytes, not cells, so that marking and
-// unwinding (a few times per call) need no shifts.
+// A call-stack entry: four 32-bit words and the previous base. The symbol
+// sits in the low bits of the header, and the previous base is kept as the
+// pointer itself, so that marking and unwinding (a few times per call) copy
+// it with no arithmetic. (The header and the word context, which marking
+// writes, are kept apart: GCC would store the two as one through a vector
+// register, at more instructions than two stores.)
 struct CallFrame {
     uint32_t header;     // bits 0-15 symbol, 24-27 type, 28 body flag, 31 interpreter flag
-    uint32_t prev_base;  // arguments base in force before the frame was marked: bytes from the bottom
-    Node ctx;            // context of the word naming the call (caller's context)
     Node fctx;           // the function's context (function frames), else 0
-    uint32_t saved;      // the function context's values word saved at marking
+    Cell* prev_base;     // arguments base in force before the frame was marked
+    Node ctx;            // context of the word naming the call (caller's context)
+    uint32_t saved;      // the function context's values word saved at marking (read only with fctx)
 };
-static_assert(sizeof(CallFrame) == 20);
+static_assert(sizeof(CallFrame) == 24);
 
 // Frame type codes (header bits 24-31 as marked).
 enum FrameType : uint32_t {
@@ -41,8 +44,8 @@ constexpr uint32_t FRAME_BODY_FLAG = 1u << 28;
 constexpr uint32_t FRAME_INTERP_FLAG = 1u << 31;
 
 constexpr uint32_t ARGUMENT_STACK_CELLS = 20000;
-constexpr uint32_t CALL_STACK_CELLS = 15000;
-constexpr uint32_t CALL_STACK_FRAMES = 12000;  // 15,000 cells hold 12,000 frames of 20 bytes
+constexpr uint32_t CALL_STACK_CELLS = 18000;
+constexpr uint32_t CALL_STACK_FRAMES = 12000;  // 18,000 cells hold 12,000 frames of 24 bytes
 
 namespace stack {
 
@@ -62,11 +65,12 @@ extern CallFrame* call_end;
 // any word bound to 0 is past the top there.
 extern Node running_ctx;
 extern Cell* running_values;
+inline Cell* values_at(uint32_t ref);
 // Brings them in step after `ctx`'s values word became `ref`.
 inline void note_values(Node ctx, uint32_t ref) {
     if (ctx != running_ctx) return;
     if (ref) {
-        running_values = bottom + (ref - 1);
+        running_values = values_at(ref);
     } else {
         running_ctx = 0;
         running_values = args_end;
@@ -112,10 +116,12 @@ inline uint32_t offset_of(const Cell* c) {
 }
 inline Cell* at_offset(uint32_t offset) { return reinterpret_cast<Cell*>(reinterpret_cast<char*>(bottom) + offset); }
 // A function context whose values live on the argument stack keeps, in word 2
-// of its context cell, a reference to the first value: its index + 1, so that
-// 0 can mean "no call of the function is running".
-inline uint32_t values_ref(const Cell* first_value) { return index_of(first_value) + 1; }
-inline Cell* values_at(uint32_t ref) { return ref ? bottom + (ref - 1) : nullptr; }
+// of its context cell, a reference to the first value: the offset in bytes
+// of the cell after it, so that 0 can mean "no call of the function is
+// running" (in bytes, as a frame keeps its base: a body's start needs no
+// shift).
+inline uint32_t values_ref(const Cell* first_value) { return offset_of(first_value + 1); }
+inline Cell* values_at(uint32_t ref) { return ref ? at_offset(ref) - 1 : nullptr; }
 inline Cell* at(uint32_t index) { return bottom + index; }
 inline Cell* arg(uint32_t i) { return arguments + i; }
 
@@ -130,7 +136,7 @@ void set_last_top();
 inline void set_call_top(CallFrame* f) { call_top = f; }
 
 // Marking frames.
-// Opens a frame, its function context fields left for the caller to write:
+// Opens a frame, its function context left for the caller to write:
 // the current top becomes the new call's arguments base. A full call stack,
 // or an argument stack without room for the frame's result cell, is checked
 // before anything is written.
@@ -146,7 +152,7 @@ inline CallFrame* open_frame_at(Cell* base, uint32_t symbol, Node word_ctx, uint
     CallFrame* f = call_top++;
     // (The base in force is read before the frame is written: GCC would
     // read it again after the stores.)
-    uint32_t prev = offset_of(arguments);
+    Cell* prev = arguments;
     f->header = (symbol & 0xFFFF) | type << 24;
     f->prev_base = prev;
     f->ctx = word_ctx;
@@ -158,7 +164,6 @@ inline CallFrame* open_frame_at(Cell* base, uint32_t symbol, Node word_ctx, uint
 inline void mark_frame_unchecked(uint32_t symbol, Node word_ctx, uint32_t type) {
     CallFrame* f = open_frame_at(top, symbol, word_ctx, type);
     f->fctx = 0;
-    f->saved = 0;
 }
 // Marks a frame that records no function context.
 inline void mark_frame(uint32_t symbol, Node word_ctx, uint32_t type) {
@@ -180,7 +185,7 @@ void mark_func_body(const Cell* word, Node fctx);
 inline uint32_t frame_type(const CallFrame* f) { return f->header >> 24; }
 inline uint32_t frame_symbol(const CallFrame* f) { return f->header & 0xFFFF; }
 // The arguments base in force before `f` was marked.
-inline Cell* prev_base(const CallFrame* f) { return at_offset(f->prev_base); }
+inline Cell* prev_base(const CallFrame* f) { return f->prev_base; }
 inline CallFrame* top_frame() { return call_top - 1; }
 void set_body_flag(bool flag);
 void set_interp_flag();

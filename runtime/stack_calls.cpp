@@ -93,7 +93,7 @@ void collect_calls(const Cell* block) {
         Cell w;
         frame_word(frame_symbol(f), f->fctx ? f->fctx : context::global, &w);
         *series::alloc_tail_cell(blk) = w;
-        set_integer(series::alloc_tail_cell(blk), static_cast<int32_t>(f->prev_base / sizeof(Cell)));
+        set_integer(series::alloc_tail_cell(blk), static_cast<int32_t>(index_of(f->prev_base)));
     }
 }
 

@@ -78,7 +78,6 @@ template <int BRANCHES>
                                                       Cell* after, bool sub, const Cell* name) {
     CallFrame* f = stack::open_frame_at(base, name->w2, name->w1, FRAME_INTERP_NATIVE);
     f->fctx = 0;
-    f->saved = 0;
     stack::top = base + 1;
     // The branch's value is left as the top cell, then taken from there.
     // (Its cell is read in place: eval_block_at copies it before any code

@@ -231,9 +231,11 @@ template <bool PLAIN = false, bool FRONT = false>
     Cell* cc = context::context_cell(ctx);
     CallFrame* frame = stack::top_frame();
     uint32_t kept = cc->w2;
+    // (The values word's store between the frame's two: GCC would join
+    // those into one through a vector register, at twice the instructions.)
     frame->fctx = ctx;
-    frame->saved = kept;
     cc->w2 = stack::values_ref(stack::arguments);
+    frame->saved = kept;
     // The function runs innermost now; the one that did before (in step
     // with its context, which nothing below leaves changed) is put back.
     Node outer_ctx = stack::running_ctx;

@@ -870,7 +870,6 @@ struct OperatorFrame {
     Cell* base = stack::arguments;
     CallFrame* f = stack::open_frame_at(left, name->w2, name->w1, FRAME_INTERP_NATIVE);
     f->fctx = 0;
-    f->saved = 0;
     stack::top = top;
     return {f, base};
 }

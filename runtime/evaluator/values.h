@@ -36,10 +36,12 @@ inline Cell* bound_value(const Cell* w) {
     uint32_t values = cc->w2;
     uint64_t idx = w->w3;
     if (cc->header & FLAG_STACK_VALUES) {
-        // `values` is the first value's index + 1, 0 while no call runs: the
-        // index then wraps to 2^32 - 1, past any stack, as does an unbound
-        // word's index (2^32 - 1). One bound test covers the three cases.
-        Cell* slot = stack::bottom + (uint64_t{values - 1u} + idx);
+        // `values` is the offset in bytes of the cell after the first value,
+        // 0 while no call runs: the offset then wraps to 2^32 - 16, past any
+        // stack, as does an unbound word's index (2^32 - 1). One bound test
+        // covers the three cases.
+        Cell* slot = stack::bottom + idx;
+        slot = reinterpret_cast<Cell*>(reinterpret_cast<char*>(slot) + uint64_t{values - uint32_t{sizeof(Cell)}});
         if (slot >= stack::top) return nullptr;
         if (!slot) __builtin_unreachable();
         return slot;
