@@ -135,11 +135,13 @@ inline Cell* simple_operand(const Cell* value, Cell* next, Cell* end, const Cell
 
 // Sets the word of the set-word at `at` to the value pushed last, at `slot`,
 // when no code ran since the set-word was read: its cell is as it was.
-[[gnu::always_inline]] inline void set_unchanged(const Cell* at, Cell* slot) {
+// `quiet` is set when the word is set in place (no code ran).
+[[gnu::always_inline]] inline void set_unchanged(const Cell* at, Cell* slot, bool& quiet) {
     // A global word's value, or one of the function running innermost
     // (below the value), is written in place, the value left pushed.
     if (Cell* target = in_place_target(at, slot)) {
         *target = *slot;
+        quiet = true;
         return;
     }
     // Setting may run code (an object's field): the set-word is copied.
@@ -150,6 +152,8 @@ inline Cell* simple_operand(const Cell* value, Cell* next, Cell* end, const Cell
 // push_simple with a word tested first (the value of an assignment is more
 // often a word's than a literal), the value written at `slot`, the top, and
 // the top left there: the caller moves it when it needs the value pushed.
+// With `room`, the caller knows that the stack has room at `slot`.
+template <bool room = false>
 [[gnu::always_inline]] inline bool put_operand(const Cell* cursor, Cell* slot) {
     uint32_t t = cell::type(cursor);
     const Cell* v = cursor;
@@ -162,26 +166,27 @@ inline Cell* simple_operand(const Cell* value, Cell* next, Cell* end, const Cell
     } else if (!is_literal(t)) {
         return false;
     }
-    if (slot >= stack::args_end) stack::overflow(5);
+    if (!room && slot >= stack::args_end) stack::overflow(5);
     *slot = *v;
     return true;
 }
 
 // Evaluates the expression after the set-word at `cursor` and assigns its
-// value (untraced); the value is left in the cell that was the top, `slot`.
+// value (untraced); the value is left in the cell that is the top, `slot`.
 // Returns the cursor after it. The top is then `slot + 1`, or `slot` when
 // the value was written to the word in place (no code ran: it is an integer
 // or a value the word keeps alive), which saves a store: the callers take
-// the value from `slot`.
-[[gnu::always_inline]] inline Cell* assign(Cell* cursor, Cell* end, const Cell* code) {
+// the value from `slot`. `quiet` is then set (left alone otherwise).
+// `room` as for put_operand.
+template <bool room = false>
+[[gnu::always_inline]] inline Cell* assign(Cell* cursor, Cell* end, const Cell* code, Cell* slot, bool& quiet) {
     const Cell* at = cursor++;
-    Cell* slot = stack::top;
     if (cursor >= end) need_value(at);
     // The set-word is copied before code runs for its value: that code may
     // change the cell. A value taken as it is, with integer operators
     // combined in place, runs none.
     Cell sw;
-    if (put_operand(cursor, slot)) {
+    if (put_operand<room>(cursor, slot)) {
         const Cell* op = infix_follows(++cursor, end);
         if (!op) {
             // A literal may be an unset value (reported as set_pushed's
@@ -190,7 +195,7 @@ inline Cell* simple_operand(const Cell* value, Cell* next, Cell* end, const Cell
                 stack::top = slot;
                 need_value(at);
             }
-            set_unchanged(at, slot);
+            set_unchanged(at, slot, quiet);
             return cursor;
         }
         // (The first operator is taken before the loop: GCC then keeps the
@@ -200,7 +205,7 @@ inline Cell* simple_operand(const Cell* value, Cell* next, Cell* end, const Cell
                 cursor = next;
                 if (!(op = infix_follows(cursor, end))) {
                     // Combined integers: never unset.
-                    set_unchanged(at, slot);
+                    set_unchanged(at, slot, quiet);
                     return cursor;
                 }
                 if (!(next = integer_infix(cursor, end, slot, op))) break;
@@ -304,6 +309,12 @@ namespace {
 }  // namespace
 
 namespace {
+// walk_body's step after a last expression that was an assignment that ran
+// no code, for callers that do not use it: nothing (no exit pending).
+struct NoQuiet {
+    bool operator()() const { return false; }
+};
+
 // The step of block_step for the word at `cursor` whose value is `v` (null
 // when it has none), read with no code run since. `seen` as for block_step.
 template <bool loose_top>
@@ -326,14 +337,16 @@ template <bool loose_top>
 // assignment may then leave the top at `slot`. A call sets `seen` to the
 // value of the word after it when it looked for an operator there and found
 // none (and leaves it alone otherwise): the next step may take it (word_step).
-template <bool loose_top>
+// An assignment that ran no code sets `quiet` (left alone otherwise). With
+// `room`, the stack has room at `slot`.
+template <bool loose_top, bool room>
 [[gnu::always_inline]] inline Cell* block_step(Cell* cursor, Cell* tail, const Cell* code, Cell* slot,
-                                               const Cell*& seen) {
+                                               const Cell*& seen, bool& quiet) {
     uint32_t t = cell::type(cursor);
     if (t == TYPE_WORD) {
         cursor = word_step<loose_top>(cursor, bound_value(cursor), tail, code, slot, seen);
     } else if (t == TYPE_SET_WORD) {
-        cursor = assign(cursor, tail, code);
+        cursor = assign<room>(cursor, tail, code, slot, quiet);
         if (!loose_top) stack::top = slot + 1;
     } else if (t == TYPE_PAREN) {
         cursor = nested<!loose_top>(cursor, tail, code, false);
@@ -355,10 +368,15 @@ template <bool loose_top>
 // loop's pin then holds it in one register for its runs and their walks,
 // rather than a copy of its own.) With STEPPED, the first expression has
 // been evaluated (eval_block_front): the walk goes on from `cursor` after
-// it, `seen` as that step left it.
-template <bool LOOSE, bool STEPPED = false>
+// it, `seen` as that step left it. With LOOSE, when the last expression was
+// an assignment that ran no code, the walk ends with `on_quiet()`, which
+// returns whether an exit is pending: when that expression was the only
+// one (the frame's cursor still at the head), nothing can have changed the
+// block, its buffer, the frame or the stack's top, and a counted loop runs
+// it again as it is (run_quiet). With ROOM, the caller made room at `slot`.
+template <bool LOOSE, bool STEPPED = false, bool ROOM = false, class Quiet = NoQuiet>
 [[gnu::always_inline]] inline bool walk_body(CodeFrame& frame, SeriesBuffer* const& buf, Cell* cursor, Cell* tail,
-                                             Cell* slot, const Cell* seen_in = nullptr) {
+                                             Cell* slot, const Cell* seen_in = nullptr, Quiet on_quiet = {}) {
     // `seen`: the value of the word at `cursor` when the step before read
     // it, after its call, looking for an operator: no code has run since, so
     // the word is not looked up again (null otherwise). Not kept in a loop's
@@ -367,9 +385,16 @@ template <bool LOOSE, bool STEPPED = false>
     // (Null unless STEPPED, rather than the argument's default: GCC then
     // lays out the loops' walks as before.)
     const Cell* seen = STEPPED ? seen_in : nullptr;
+    bool quiet;
     if constexpr (STEPPED) goto stepped;
     for (;;) {
-        cursor = block_step<LOOSE>(cursor, tail, &frame.code, slot, seen);
+        quiet = false;
+        cursor = block_step<LOOSE, ROOM>(cursor, tail, &frame.code, slot, seen, quiet);
+        // (Tested at once, where the step's ways have not joined yet.)
+        if (LOOSE && quiet && cursor >= tail) {
+            if (__builtin_expect(signalled(), 0) && exit_or_safe_point()) return true;
+            return on_quiet();
+        }
     stepped: __attribute__((unused));
         for (;;) {
             // The end the walk began with is tested first: the buffer's own
@@ -475,11 +500,12 @@ struct CodeLink {
 };
 
 // The pin a counted loop keeps on its body's buffer from run to run, moved
-// to the buffer the body's series has when a run finds another one there
-// (after an expansion). A buffer keeps its head offset while it is the
-// series' one, and a pinned buffer its address: the same buffer at a run's
-// start means the same head as the run before.
-// (Fixed buffers, freed at once by an expansion, never hold code.)
+// to the buffer the body's series has when a run finds the pinned one
+// abandoned (after an expansion, which clears the node of the buffer it
+// leaves: a buffer is its node's as long as its node is set). A buffer
+// keeps its head offset while it is the series' one, and a pinned buffer
+// its address: the same buffer at a run's start means the same head as the
+// run before. (Fixed buffers, freed at once by an expansion, never hold code.)
 class KeptPin {
 public:
     KeptPin() = default;
@@ -490,6 +516,8 @@ public:
     KeptPin& operator=(const KeptPin&) = delete;
     SeriesBuffer* buffer() const { return buf_; }
     SeriesBuffer* const& buffer_ref() const { return buf_; }
+    // Whether the series has left the pinned buffer (one is pinned).
+    bool abandoned() const { return buf_->node == 0; }
     // Pins `b`, the body's buffer now; returns its cell `index`, the head.
     Cell* move_to(SeriesBuffer* b, uint32_t index) {
         ++b->pins;
@@ -502,20 +530,74 @@ private:
     SeriesBuffer* buf_ = nullptr;
 };
 
+// The runs of a counted loop up to `last` set a global counter's value cell
+// in place: the cell `cell` bytes past the global values' head (see
+// run_counted_in).
+struct QuickRuns {
+    uint64_t last;
+    uint64_t cell;
+    // Sets the counter to the run's number `i` (below 2^31, its own payload).
+    void set(uint64_t i) const {
+        set_integer_payload(reinterpret_cast<Cell*>(reinterpret_cast<char*>(memory::watched.cells) + cell), i);
+    }
+};
+
+// A counted loop's code frame, where its runs set their counter in place,
+// and run_quiet's run number: run_quiet reads them through one register
+// (rather than keeping them in registers that each run saves). The number
+// is never above the loop's own but while run_quiet runs.
+struct CountedFrame {
+    CodeFrame frame;
+    QuickRuns quick;
+    uint64_t run;
+};
+
+// The runs of a counted loop's body after one that was a single assignment
+// that ran no code (walk_body's on_quiet): it changed nothing but its word,
+// so the block, its buffer and tail, the frame's cursor and the stack's top
+// are as that run found them (`buf` is the block's, pinned). The runs
+// after it whose counter is set in place (`counted.quick`) are run here at
+// once, while they stay so; `counted.run` is then the last one's number
+// (an exit may be pending). (Out of line, with a walk of its own: the loop
+// keeps its registers. The block's tail is the one that run found.)
+[[gnu::noinline]] void run_quiet(CountedFrame& counted, SeriesBuffer* buf, Cell* slot) {
+    CodeFrame& frame = counted.frame;
+    uint64_t& run = counted.run;
+    Cell* tail = buf->tail_cell();
+    for (;;) {
+        // (The frame's cursor past the head: a block of more expressions.)
+        Cell* cursor = const_cast<Cell*>(frame.head);
+        if (run >= counted.quick.last || frame.cursor != cursor) return;
+        counted.quick.set(++run);
+        bool quiet = false;
+        walk_body<true, false, true>(frame, buf, cursor, tail, slot, nullptr, [&quiet] {
+            quiet = true;
+            return false;
+        });
+        if (!quiet) return;
+    }
+}
+
 // One run of a counted loop's body, whose frame the loop links, with its
 // `prev` and `entry_top` set, for all its runs, and unlinks around any step
 // of its own that can report; `pin` holds the body's buffer, in which the
 // frame's head is kept from run to run. Returns whether an exit is pending.
+// A run that was a single assignment that ran no code, run `i`, is
+// followed by run_quiet, and `i` is then the last run's.
 template <bool traced>
-[[gnu::always_inline]] inline bool run_kept(CodeFrame& frame, KeptPin& pin, Cell* slot) {
+[[gnu::always_inline]] inline bool run_kept(CountedFrame& counted, KeptPin& pin, Cell* slot, uint64_t& i) {
+    CodeFrame& frame = counted.frame;
     if constexpr (traced) {
         code_frame = frame.prev;
         eval_block(&frame.code, true);
         code_frame = &frame;
         return pending != 0;
     }
-    SeriesBuffer* buf = node_table[frame.code.w2];
-    if (__builtin_expect(buf != pin.buffer(), 0)) frame.head = pin.move_to(buf, frame.code.w1);
+    SeriesBuffer* buf = pin.buffer();
+    if (__builtin_expect(pin.abandoned(), 0)) {
+        buf = node_table[frame.code.w2];
+        frame.head = pin.move_to(buf, frame.code.w1);
+    }
     // (A cell of the pinned buffer, read where the frame keeps it.)
     Cell* cursor = const_cast<Cell*>(frame.head);
     Cell* tail = buf->tail_cell();
@@ -527,7 +609,13 @@ template <bool traced>
     // The value is at the frame's base: the loop resets the stack before
     // the next run and takes the last run's value from the base
     // (stack::unwind_last), whatever the top.
-    return walk_body<true>(frame, pin.buffer_ref(), cursor, tail, slot);
+    // (The loop's frame has room for the value: LoopBody::run_counted.)
+    return walk_body<true, false, true>(frame, pin.buffer_ref(), cursor, tail, slot, nullptr, [&] {
+        counted.run = i;
+        run_quiet(counted, pin.buffer(), slot);
+        i = counted.run;
+        return pending != 0;
+    });
 }
 
 // Puts back the code frame a counted loop found, on every way out.
@@ -555,20 +643,20 @@ struct CodeRestore {
 // cannot begin or end meanwhile (a traced run, and a function's own switch
 // of it, begin and end within one call).
 template <bool traced>
-void run_counted_in(CodeFrame& frame, int64_t n, const Cell* counter) {
+void run_counted_in(const CodeFrame& body, int64_t n, const Cell* counter) {
     Cell word;
     if (counter) word = *counter;
-    // The runs up to `last`, and those up to `quick_last` set a global
-    // counter's value cell in place: the cell `quick_cell` bytes past the
-    // global values' head, found by the first run's set_word. The values
-    // only grow (and live as long as the global context), so the cell stays
-    // where set_word would find it. (The body cannot rebind `word`, a
-    // copy.) Other words take set_word at each run, no counter nothing:
-    // their `quick_last` is 0. One test of the run's number thus serves the
-    // counter and the loop's end.
+    // The runs up to `last`, and those up to `quick.last` set a global
+    // counter's value cell in place, found by the first run's set_word. The
+    // values only grow (and live as long as the global context), so the
+    // cell stays where set_word would find it. (The body cannot rebind
+    // `word`, a copy.) Other words take set_word at each run, no counter
+    // nothing: their `quick.last` is 0. One test of the run's number thus
+    // serves the counter and the loop's end.
     uint64_t last = n < 0 ? UINT64_MAX : static_cast<uint64_t>(n);
-    uint64_t quick_last = 0;
-    uint64_t quick_cell = 0;
+    CountedFrame counted{body, {0, 0}, 0};
+    CodeFrame& frame = counted.frame;
+    QuickRuns& quick = counted.quick;
     // Every run starts with the call stack, the arguments base and the code
     // frames as the loop found them: a run that ends normally leaves them
     // so, and a continue unwinds to them. A run that ends otherwise is
@@ -579,20 +667,21 @@ void run_counted_in(CodeFrame& frame, int64_t n, const Cell* counter) {
     code_frame = &frame;
     Cell* base = stack::arguments;
     KeptPin pin;
+    if constexpr (!traced) frame.head = pin.move_to(node_table[frame.code.w2], frame.code.w1);
     for (uint64_t i = 1;; ++i) {
-        if (__builtin_expect(i <= quick_last, 1)) {
-            // (The number, below 2^31, is its own payload.)
-            set_integer_payload(reinterpret_cast<Cell*>(reinterpret_cast<char*>(memory::watched.cells) + quick_cell),
-                                i);
+        if (__builtin_expect(i <= quick.last, 1)) {
+            quick.set(i);
         } else {
             if (i > last) return;
-            if (counter && set_counter(frame, &word, static_cast<int32_t>(i), quick_cell)) quick_last = last;
+            if (counter && set_counter(frame, &word, static_cast<int32_t>(i), quick.cell)) quick.last = last;
         }
         stack::top = base;
         bool exit;
         try {
-            exit = run_kept<traced>(frame, pin, base);
+            exit = run_kept<traced>(counted, pin, base, i);
         } catch (const Thrown& t) {
+            // (From run_quiet's runs, its number is the run's.)
+            if (counted.run > i) i = counted.run;
             take_loop_exit(t);
             exit = true;
         }
@@ -679,7 +768,8 @@ Cell* eval_expression(Cell* cursor, Cell* end, const Cell* code, bool prefix, bo
                 // innermost block (do/next, any, all): recorded there.
                 Cell sw = *value;
                 Assigning assigning(&sw);
-                cursor = assign(cursor, end, code);
+                bool quiet;
+                cursor = assign(cursor, end, code, stack::top, quiet);
                 if (pending) return cursor;
                 // The value is at the top the assignment began with.
                 if (sub) {

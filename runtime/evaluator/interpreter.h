@@ -122,7 +122,8 @@ public:
     // Runs the body `n` times (without end when n < 0), first setting the
     // word `counter`, when given, to the run's number from 1. A continue,
     // pending or thrown, ends its run only; any other exit ends the runs
-    // and is left pending (a thrown break too).
+    // and is left pending (a thrown break too). The current frame has room
+    // for a value at its base (each run's value lands there).
     void run_counted(int64_t n, const Cell* counter);
     LoopBody(const LoopBody&) = delete;
     LoopBody& operator=(const LoopBody&) = delete;
