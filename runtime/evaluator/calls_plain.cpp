@@ -55,18 +55,22 @@ template <bool PIN>
 // pattern when the stack has room for them all; else one by one from the
 // descriptors, so that a full stack is met where it always was.
 inline void push_rest(const Cell* descs, const Cell* tail) {
-    if (uint32_t n = descs->w1 >> PLAN_REST_SHIFT; n && n <= static_cast<uint32_t>(stack::args_end - stack::top)) {
+    // (No pattern, a count of 0, wraps to the largest count: never room.)
+    uint32_t n = descs->w1 >> PLAN_REST_SHIFT;
+    if (n - 1 < static_cast<uint32_t>(stack::args_end - stack::top)) [[likely]] {
         uint32_t flags = descs->w3;
         Cell* c = stack::top;
-        stack::top = c + n;
+        Cell* last = c + n;
+        stack::top = last;
         // A flag off is a logic false, the cell of a none but for its type:
         // each slot is written with no test, as two doublewords.
         static_assert(TYPE_LOGIC == TYPE_NONE + 1, "a flag's type follows none's");
-        for (uint32_t k = 0; k < n; ++k, ++c) {
-            uint64_t low = TYPE_NONE + (flags >> k & 1), high = 0;
+        do {
+            uint64_t low = TYPE_NONE + (flags & 1), high = 0;
+            flags >>= 1;
             std::memcpy(&c->header, &low, sizeof low);
             std::memcpy(&c->w2, &high, sizeof high);
-        }
+        } while (++c < last);
         return;
     }
     for (const Cell* d = descs + descs->w2; d < tail; ++d) {
@@ -407,7 +411,7 @@ template <bool PLAIN>
         }
         uint32_t sym = item->w2;
         const Cell* r = guess;
-        if (r >= descs_tail || cell::type(r) != TYPE_REFINEMENT || r->w2 != sym) {
+        if (r >= descs_tail || cell::type(r) != TYPE_REFINEMENT || r->w2 != sym) [[unlikely]] {
             // Out of the spec's order: the word's binding from an earlier
             // call names it, else it is looked for.
             r = native ? nullptr : bound_refinement(item, fn.w1, descs, static_cast<uint32_t>(descs_tail - descs));
@@ -476,9 +480,19 @@ template <bool PLAIN>
 
 }  // namespace
 
+namespace {
+// call_refined for any callable, out of line: call_path_of, which puts all
+// it calls in line, then holds one copy of the refinement walk (the flagged
+// functions'), not two.
+[[gnu::noinline]] Cell* call_refined_any(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code,
+                                         const Cell* path, const Cell* name_pos) {
+    return call_refined<false>(fn_in, cursor, end, code, path, name_pos);
+}
+}  // namespace
+
 Cell* call_path(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, const Cell* path, const Cell* name_pos) {
     if (!words_after(path, name_pos)) return nullptr;
-    return call_refined<false>(fn_in, cursor, end, code, path, name_pos);
+    return call_refined_any(fn_in, cursor, end, code, path, name_pos);
 }
 
 namespace {
@@ -487,9 +501,9 @@ namespace {
 // caller's copy of the path, which stays as it is through the call: the
 // path is walked in the form it had when the call began, that cell rooted
 // and its buffer kept in place meanwhile. Everything it calls in this file
-// is put in line (flatten): GCC otherwise leaves the body's run and the
-// frame's end out of line in a function this size. noipa keeps its
-// arguments as they are, so that the call to it is a plain jump.
+// but call_refined_any is put in line (flatten): GCC otherwise leaves the
+// body's run and the frame's end out of line in a function this size. noipa
+// keeps its arguments as they are, so that the call to it is a plain jump.
 [[gnu::flatten, gnu::noipa]] Cell* call_path_of(const Cell* path, const Cell* head, const Cell* fn_value,
                                                    Cell* cursor, Cell* end, const Cell* code) {
     collector::Root keep_path(const_cast<Cell*>(path));
@@ -505,7 +519,7 @@ namespace {
     if (flagged && words) return call_refined<true>(fn_value, cursor, end, code, path, head);
     Cell fn = *fn_value;  // called after its list may be built
     Cell* saved_top = stack::top;
-    Cell* next = words ? call_refined<false>(&fn, cursor, end, code, path, head) : nullptr;
+    Cell* next = words ? call_refined_any(&fn, cursor, end, code, path, head) : nullptr;
     cursor = next ? next : eval_code(&fn, cursor, end, code, true, path, head, nullptr, 0, false);
     return end_path_call(cursor, path, saved_top, true);
 }
