@@ -78,6 +78,18 @@ inline Cell* copy_cell(const Cell* src, Cell* dst) {
     return dst;
 }
 
+// Copies a cell as two doublewords. A cell written so (an integer, a copy
+// made by this) and soon read again is then read as it was stored: one
+// load of the whole cell from two recent stores waits until they reach the
+// cache, which a loop that reads back its own writes pays at every run.
+inline void copy_halves(const Cell* src, Cell* dst) {
+    uint64_t low, high;
+    std::memcpy(&low, src, sizeof low);
+    std::memcpy(&high, reinterpret_cast<const char*>(src) + 8, sizeof high);
+    std::memcpy(dst, &low, sizeof low);
+    std::memcpy(reinterpret_cast<char*>(dst) + 8, &high, sizeof high);
+}
+
 // One static cell of four zero words: "no value was produced".
 extern const Cell null_cell;
 inline bool is_null_cell(const Cell* c) { return c->header == 0; }

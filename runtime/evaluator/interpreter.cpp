@@ -140,7 +140,9 @@ inline Cell* simple_operand(const Cell* value, Cell* next, Cell* end, const Cell
     // A global word's value, or one of the function running innermost
     // (below the value), is written in place, the value left pushed.
     if (Cell* target = in_place_target(at, slot)) {
-        *target = *slot;
+        // (In halves, as combined integers are written: a loop that sets a
+        // word from itself, `n: n + 1`, then reads back each store whole.)
+        copy_halves(slot, target);
         quiet = true;
         return;
     }
@@ -167,7 +169,9 @@ template <bool room = false>
         return false;
     }
     if (!room && slot >= stack::args_end) stack::overflow(5);
-    *slot = *v;
+    // (In halves, as set_unchanged writes a word and a counted loop its
+    // counter: the value is read back as it was stored.)
+    copy_halves(v, slot);
     return true;
 }
 
