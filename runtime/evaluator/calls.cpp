@@ -40,10 +40,10 @@ bool control_shape(const Cell* fn, const Cell* args, uint32_t count) {
     return true;
 }
 
-// Whether a condition's descriptor accepts every datatype of values.
-bool any_condition(const Cell* d) {
+// Whether an argument's descriptor accepts every datatype of `types`.
+bool takes_all(const Cell* d, uint64_t types) {
     for (uint32_t t = 0; t < 64; ++t)
-        if (is_value_type(t) && !typeset::contains(d, t)) return false;
+        if ((types >> t & 1) && !typeset::contains(d, t)) return false;
     return true;
 }
 
@@ -68,7 +68,8 @@ void summarise(const Cell* fn, Node list) {
         refinements = static_cast<uint32_t>(cell::get_int(d + n - 1));
     if (refinements > MAX_REFS) simple = false;
     uint32_t control = control_shape(fn, d + first, count) ? PLAN_CONTROL : 0;
-    if (control && any_condition(d + first)) control |= PLAN_ANY_CONDITION;
+    if (control && takes_all(d + first, VALUE_TYPES)) control |= PLAN_ANY_CONDITION;
+    uint32_t any = count && takes_all(d + first, ARG_TYPES) ? PLAN_ANY_FIRST : 0;
     uint32_t rest = 0;
     if (!is_native_like(cell::type(fn))) {
         // The slots push_rest pushes, as it pushes them: most functions
@@ -95,7 +96,8 @@ void summarise(const Cell* fn, Node list) {
             refinements = static_cast<uint32_t>(flags);
         }
     }
-    cell::set(d, TYPE_NONE, (first & 0xFF) | (count & 0xFF) << 8 | (simple ? PLAN_SIMPLE : 0) | control | rest, i,
+    cell::set(d, TYPE_NONE,
+              (first & 0xFF) | (count & 0xFF) << 8 | (simple ? PLAN_SIMPLE : 0) | control | any | rest, i,
               refinements);
 }
 

@@ -50,10 +50,11 @@ struct AfterOperators {
 // exit pending. The integer ones, combined here, never do: their callers
 // then need not look at the pending code again. They leave the result in
 // the top cell, as they found it. One integer operator, the commonest
-// case, is combined in line. `list` as for fetch_leading.
+// case, is combined in line. `list` as for fetch_leading. `general` is set
+// when an operator was applied the general way.
 template <bool PIN>
 [[gnu::always_inline]] inline Cell* operators_on(Cell* cursor, Cell*& end, const Cell* code, Cell* slot,
-                                                 const Cell* op, bool& stop, SeriesBuffer* list) {
+                                                 const Cell* op, bool& stop, SeriesBuffer* list, bool& general) {
     if (!tracing) {
         if (Cell* next = integer_infix(cursor, end, slot, op)) {
             cursor = next;
@@ -65,9 +66,20 @@ template <bool PIN>
     if (after.end) {
         end = after.end;
         stop = pending != 0;
+        general = true;
     }
     return after.cursor;
 }
+
+// The operands taken as they are whose datatypes are among ARG_TYPES, which
+// an argument flagged PLAN_ANY_FIRST takes with no check: literals, and
+// words' plain values. Integer operators after them leave values of
+// ARG_TYPES too. (One test for both the operand's shape and its type.)
+constexpr uint64_t LITERAL_ARGS = ARG_TYPES & ~ACTIVE_TYPES;
+constexpr uint64_t WORD_ARGS = ARG_TYPES & ~NOT_PLAIN_TYPES;
+static_assert((ARG_TYPES >> TYPE_INTEGER & 1) && (ARG_TYPES >> TYPE_FLOAT & 1) && (ARG_TYPES >> TYPE_LOGIC & 1),
+              "integer operators make integers, floats and logic values");
+[[gnu::always_inline]] inline bool in_types(uint64_t types, uint32_t t) { return t < 64 && ((types >> t) & 1); }
 
 // Raises expect-arg unless typeset `ts` takes datatype `t`: the slow way,
 // for types above 63 and for the error.
@@ -85,13 +97,17 @@ template <bool PIN>
     return (__builtin_bswap64(bits) >> (t ^ 63)) & 1u;
 }
 // Raises expect-arg, naming argument `argn` (from 1), unless `ts` takes `v`.
+// ANY: `ts` takes every datatype of ARG_TYPES (PLAN_ANY_FIRST), which are
+// then told from a constant, not from the set.
+template <bool ANY = false>
 [[gnu::always_inline]] inline void check_type(const Cell* ts, const Cell* v, const Cell* name, const Cell* fn,
                                               int argn) {
     // (The header's low byte, the type id, read alone: the machine is
     // little-endian, as takes_narrow asserts.)
     uint8_t t;
     std::memcpy(&t, v, sizeof t);
-    if (t >= 64 || !takes_narrow(ts, t)) [[unlikely]] check_wide(ts, name, fn, v, argn);
+    bool taken = ANY ? in_types(ARG_TYPES, t) : t < 64 && takes_narrow(ts, t);
+    if (!taken) [[unlikely]] check_wide(ts, name, fn, v, argn);
 }
 
 // Pushes the leading arguments from descriptor `d` (those before it are
@@ -106,8 +122,9 @@ template <bool PIN>
 // taken as they are, the commonest, run none: no pin then); without, the
 // caller keeps it pinned. `roomy`: the caller has made sure the stack has
 // room for all the arguments (an argument's evaluation leaves the top where
-// its push would), so that they are pushed without checks.
-template <bool PIN = false>
+// its push would), so that they are pushed without checks. ANY: the one
+// argument fetched is flagged PLAN_ANY_FIRST (check_type).
+template <bool PIN = false, bool ANY = false>
 [[gnu::always_inline]] inline Cell* fetch_leading(const Cell* fn, const Cell* first, const Cell* d,
                                                   const Cell* fixed_end, Cell* cursor, Cell*& end, const Cell* code,
                                                   const Cell* name, bool infix, bool& stop,
@@ -141,9 +158,12 @@ template <bool PIN = false>
             t = cell::type(cursor);
             if (t == TYPE_WORD) value = bound_value(cursor);
         }
+        // (With ANY, only those of ARG_TYPES: the others, none of which
+        // code mostly holds, are evaluated and checked.)
         if (t == TYPE_WORD) {
-            if (value && is_plain_value(cell::type(value))) simple = value;
-        } else if (is_literal(t)) {
+            if (value && (ANY ? in_types(WORD_ARGS, cell::type(value)) : is_plain_value(cell::type(value))))
+                simple = value;
+        } else if (ANY ? in_types(LITERAL_ARGS, t) : is_literal(t)) {
             simple = cursor;
         }
         ahead = nullptr;
@@ -154,15 +174,19 @@ template <bool PIN = false>
             Cell* slot = stack::top;
             if (roomy) *stack::top++ = *simple; else stack::push(simple);
             ++cursor;
+            bool general = false;
             if (!infix && cursor < end && cell::type(cursor) == TYPE_WORD) {
                 const Cell* next = bound_value(cursor);
                 if (next && cell::type(next) == TYPE_OP) {
-                    cursor = operators_on<PIN>(cursor, end, code, slot, next, stop, list);
+                    cursor = operators_on<PIN>(cursor, end, code, slot, next, stop, list, general);
                     if (stop) return cursor;
                 } else {
                     ahead = next;
                 }
             }
+            // With ANY, a value of ARG_TYPES, or what integer operators
+            // made of it, needs no check.
+            if (ANY && !general) continue;
             v = slot;
         } else {
             bool named = value && is_callable(cell::type(value));
@@ -178,7 +202,7 @@ template <bool PIN = false>
             end = end_now(code, end);
             v = stack::top_cell();
         }
-        check_type(d, v, name, fn, static_cast<int>(d - first) + 1);
+        check_type<ANY>(d, v, name, fn, static_cast<int>(d - first) + 1);
     }
     return cursor;
 }

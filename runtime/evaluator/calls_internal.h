@@ -63,12 +63,17 @@ constexpr uint32_t PLAN_REST_MAX = 32;
 //       bit 19 with bit 17: the condition accepts every datatype of
 //       VALUE_TYPES, whose values then need no check
 constexpr uint32_t PLAN_ANY_CONDITION = 1u << 19;
+//       bit 20 the first leading argument accepts every datatype of
+//       ARG_TYPES (an argument with no types does)
+constexpr uint32_t PLAN_ANY_FIRST = 1u << 20;
 // The datatypes of values (any-type!): all those registered but the
 // runtime's own.
 constexpr uint64_t VALUE_TYPES = ((uint64_t{1} << (TYPE_EVENT + 1)) - 2) &
                                  ~(uint64_t{1} << TYPE_SYMBOL | uint64_t{1} << TYPE_CONTEXT |
                                    uint64_t{1} << TYPE_TRIPLE | uint64_t{1} << TYPE_SERIES);
 inline bool is_value_type(uint32_t t) { return t < 64 && ((VALUE_TYPES >> t) & 1); }
+// The same but unset!, which an argument with no types does not take.
+constexpr uint64_t ARG_TYPES = VALUE_TYPES & ~(uint64_t{1} << TYPE_UNSET);
 // A function cell's header flag, set on the cell its list is built for
 // (the one that function makes) when the summary is simple, the function
 // has no trace attribute and its body is a block: what a plain call would

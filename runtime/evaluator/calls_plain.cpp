@@ -45,6 +45,10 @@ template <bool PIN = false>
 template <bool PIN>
 [[gnu::always_inline]] inline Cell* fetch_flagged(const Cell* fn, const Cell* descs, SeriesBuffer* lb, Cell* cursor,
                                                   Cell*& end, const Cell* code, const Cell* name, bool& stop) {
+    // (Its descriptor mostly takes any value, an argument with no types.)
+    if ((descs->w1 & (0xFFFF | PLAN_ANY_FIRST)) == (1u | 1u << 8 | PLAN_ANY_FIRST)) [[likely]]
+        return fetch_leading<PIN, true>(fn, descs + 1, descs + 1, descs + 2, cursor, end, code, name, false, stop, lb,
+                                        true);
     if ((descs->w1 & 0xFFFF) == (1u | 1u << 8))
         return fetch_leading<PIN>(fn, descs + 1, descs + 1, descs + 2, cursor, end, code, name, false, stop, lb, true);
     return fetch_fixed<PIN>(fn, descs, cursor, end, code, name, false, stop, 0, 255, lb);
