@@ -227,11 +227,15 @@ PLAIN_CALL Cell* call_function_general(const Cell* fn_in, Cell* cursor, Cell* en
     return function_call<true>(fn_in, cursor, end, code, sub, name);
 }
 
+}  // namespace
+
 // A function with FLAG_PLAIN_CALL.
 PLAIN_CALL Cell* call_function_flagged(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, bool sub,
                                        const Cell* name) {
     return function_call<false>(fn_in, cursor, end, code, sub, name);
 }
+
+namespace {
 
 // Picks one of the two, with a jump: in one function, the general one's
 // calls would pay the other's prologue too (GCC does not put it off past

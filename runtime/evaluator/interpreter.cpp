@@ -1043,7 +1043,14 @@ struct OperatorFrame {
         if (call) v = bound_value(rc);
     }
     if (call) {
-        rc = call_named(rc, v, end, code, true);
+        // A function flagged for the plain way, the commonest right operand
+        // that is called, is called with none of call_plain's tests.
+        Cell w = *rc;
+        w.header &= ~FLAG_NEW_LINE;
+        if (cell::type(v) == TYPE_FUNCTION && (v->header & FLAG_PLAIN_CALL))
+            rc = call_function_flagged(v, rc + 1, end, code, true, &w);
+        else
+            rc = call_plain(v, rc + 1, end, code, true, &w);
     } else if (t == TYPE_PAREN || t == TYPE_PATH) {
         rc = nested(rc, end, code, true);
     } else {

@@ -148,6 +148,9 @@ Cell* eval_code(const Cell* value, Cell* cursor, Cell* end, const Cell* code, bo
 // Calls a callable met in code, untraced, with no path and no apply mode;
 // `name` is the word that named it (no new-line flag).
 Cell* call_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, bool sub, const Cell* name);
+// call_plain's way for a function with FLAG_PLAIN_CALL, for a caller that
+// has tested the flag.
+Cell* call_function_flagged(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, bool sub, const Cell* name);
 // Calls a callable named by the first word of a path whose other items are
 // refinement words, untraced, its result pushed; null (nothing done) when
 // the call is not that simple.
