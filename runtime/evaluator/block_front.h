@@ -11,11 +11,21 @@
 
 namespace zel::interpreter {
 
+// eval_block_at(code, buf, head), `tail` the end of the block's buffer; with
+// PATHS (a paren), a block whose first value is a path goes to eval_paren_path.
+template <bool PATHS>
+[[gnu::always_inline]] inline void eval_block_other(const Cell* code, SeriesBuffer* buf, Cell* head, Cell* tail) {
+    if (PATHS && head < tail && cell::type(head) == TYPE_PATH) eval_paren_path(code, buf, head);
+    else eval_block_at(code, buf, head);
+}
+
 // eval_block_plain(code). A block whose first value is a word naming a
 // callable (no value taken as it is, so it needs the code frame and the
 // pin) has that call made here, as eval_block_at's walk would make it; the
 // expressions after it, when there are any, are walked by walk_rest. Any
-// other block goes to eval_block_at.
+// other block goes to eval_block_at; with PATHS (a paren), one whose first
+// value is a path to eval_paren_path.
+template <bool PATHS>
 [[gnu::always_inline]] inline void eval_block_front(const Cell* code) {
     SeriesBuffer* buf = node_table[code->w2];
     Cell* head = buf->head_cell() + code->w1;
@@ -35,7 +45,7 @@ namespace zel::interpreter {
         walk_rest(scope.frame, buf, cursor, tail, slot, seen);
         return;
     }
-    eval_block_at(code, buf, head);
+    eval_block_other<PATHS>(code, buf, head, tail);
 }
 
 }  // namespace zel::interpreter

@@ -11,6 +11,7 @@
 #include "runtime/evaluator/natives_support.h"
 #include "runtime/evaluator/values.h"
 #include "runtime/memory.h"
+#include "runtime/signals.h"
 #include "runtime/stack.h"
 
 namespace zel::interpreter {
@@ -74,6 +75,7 @@ template <int BRANCHES>
 // call's moves and its own saves.
 // (The general way pins the native's descriptors while it reads them by
 // address; nothing reads them here.)
+template <int CONTROL>
 [[gnu::always_inline]] inline Cell* run_branch_framed(const Cell* taken, SeriesBuffer* buf, Cell* head, Cell* base,
                                                       Cell* after, bool sub, const Cell* name) {
     CallFrame* f = stack::open_frame_at(base, name->w2, name->w1, FRAME_INTERP_NATIVE);
@@ -81,8 +83,21 @@ template <int BRANCHES>
     stack::top = base + 1;
     // The branch's value is left as the top cell, then taken from there.
     // (Its cell is read in place: eval_block_at copies it before any code
-    // runs, as it does a paren's.)
-    eval_block_at(taken, buf, head);
+    // runs, as it does a paren's.) Either's branch that starts with a paren
+    // (`[(f n - 1) + f n - 2]`) takes eval_block_at's steps here, saving its
+    // call level: pin, code frame, the paren's step, the rest walked as
+    // eval_block_at would. (Not an if's: its code grew for nothing.)
+    Cell* tail = buf->tail_cell();
+    if (CONTROL == 2 && head + 1 < tail && cell::type(head) == TYPE_PAREN) {
+        Cell* slot = base + 1;
+        Pin pin(buf);
+        CodeScope scope(*taken, head);
+        Cell* cursor = eval_paren_step(head, tail, &scope.frame.code);
+        if (cursor < tail) walk_rest(scope.frame, buf, cursor, tail, slot, nullptr);
+        else if (__builtin_expect(signalled(), 0)) serve_block_end();
+    } else {
+        eval_block_at(taken, buf, head);
+    }
     if (pending) return after;
     stack::unwind_top(!sub);
     return after;
@@ -299,7 +314,7 @@ template <int CONTROL>
             v = base + 1 < stack::args_end && !collector::attention ? branch_operand(head, base) : nullptr;
             if (!v) {
                 if (!in_place) set_logic(base, yes);
-                return run_branch_framed(taken, buf, head, base, after, sub, name);
+                return run_branch_framed<CONTROL>(taken, buf, head, base, after, sub, name);
             }
             *base = *v;
         } else if (Cell* target = CONTROL == 1 && head + 1 < tail && cell::type(head) == TYPE_SET_WORD &&
@@ -314,7 +329,7 @@ template <int CONTROL>
             *target = *base;
         } else {
             if (!in_place) set_logic(base, yes);
-            return run_branch_framed(taken, buf, head, base, after, sub, name);
+            return run_branch_framed<CONTROL>(taken, buf, head, base, after, sub, name);
         }
     }
     if (sub) stack::top = base + 1; else stack::set_last_keep(base);

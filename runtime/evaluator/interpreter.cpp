@@ -242,7 +242,12 @@ template <bool FRONT = false>
     stack::check_machine_stack();
     Cell* slot = stack::top;
     if (cell::type(cursor) == TYPE_PAREN) {
-        if (FRONT) eval_block_front(cursor); else eval_block_plain(cursor);
+        if (FRONT) {
+            eval_block_front<true>(cursor);
+        } else {
+            SeriesBuffer* buf = node_table[cursor->w2];
+            eval_block_other<true>(cursor, buf, buf->head_cell() + cursor->w1, buf->tail_cell());
+        }
         if (pending) return cursor;
         ++cursor;
     } else {
@@ -279,6 +284,23 @@ template <bool FRONT = false>
 }
 
 }  // namespace
+
+Cell* eval_paren_step(Cell* cursor, Cell* end, const Cell* code) { return nested<true>(cursor, end, code, false); }
+
+void eval_paren_path(const Cell* code, SeriesBuffer* buf, Cell* head) {
+    Cell* tail = buf->tail_cell();
+    Cell* slot = stack::top;
+    // As eval_block_at: the pin keeps the buffer alive and in place, the
+    // code frame names the paren; the path is its walk's first step.
+    Pin pin(buf);
+    CodeScope scope(*code, head);
+    Cell* cursor = nested(head, tail, &scope.frame.code, false);
+    if (cursor >= tail) [[likely]] {
+        if (__builtin_expect(signalled(), 0)) serve_block_end();
+        return;
+    }
+    walk_rest(scope.frame, buf, cursor, tail, slot, nullptr);
+}
 
 namespace {
 // eval_block under do/trace: the same steps with their events. Kept out of

@@ -99,7 +99,17 @@ inline void eval_block_plain(const Cell* code) {
 // eval_block_plain(code) for a caller that includes block_front.h, where
 // it is defined: the call that starts the block, the commonest first
 // expression, is made in line.
+template <bool PATHS = false>
 inline void eval_block_front(const Cell* code);
+// eval_block_at(code, buf, head) for a paren whose first value, at `head`,
+// is a path: its call is made with one call level less (eval_block_at's
+// walk would reach it through eval_nested).
+void eval_paren_path(const Cell* code, SeriesBuffer* buf, Cell* head);
+// The first step of a block's walk whose first value, at `cursor`, is a
+// paren (its first call made in line, the operators after it applied), in
+// the block's code frame `code`; returns the cursor after it. Either's
+// branch that starts with one is walked from there without eval_block_at.
+Cell* eval_paren_step(Cell* cursor, Cell* end, const Cell* code);
 // The walk of a block under evaluation (untraced) on from `cursor`, before
 // `tail`, after its first expression, evaluated by eval_block_front: `frame`
 // is its code frame, `buf` its pinned buffer, `slot` where each value lands;
