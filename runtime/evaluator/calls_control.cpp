@@ -33,11 +33,15 @@ template <int BRANCHES>
 
 // True when the literal blocks of the branches start at `cursor`, nothing
 // after them taking them as an operand.
+// (literal_branches_after: the same once the first is known to be a block.)
+template <int BRANCHES>
+[[gnu::always_inline]] inline bool literal_branches_after(const Cell* cursor, const Cell* end) {
+    const Cell* after = cursor + BRANCHES;
+    return (BRANCHES == 1 || (after <= end && cell::type(cursor + 1) == TYPE_BLOCK)) && !infix_follows(after, end);
+}
 template <int BRANCHES>
 [[gnu::always_inline]] inline bool literal_branches(const Cell* cursor, const Cell* end) {
-    const Cell* after = cursor + BRANCHES;
-    return after <= end && cell::type(cursor) == TYPE_BLOCK &&
-           (BRANCHES == 1 || cell::type(cursor + 1) == TYPE_BLOCK) && !infix_follows(after, end);
+    return cursor + BRANCHES <= end && cell::type(cursor) == TYPE_BLOCK && literal_branches_after<BRANCHES>(cursor, end);
 }
 
 // if, unless and either whose branches are literal blocks: once the
@@ -70,9 +74,10 @@ template <int BRANCHES>
 // where the condition lies. Both stacks were found with room for the frame
 // when the call began, and are as they were: the frame needs no checks.
 // `buf` and `head` are the branch's buffer and first value as the caller
-// found them (nothing has run since). In line in call_control_plain, which
-// saves the registers it needs anyway: left out of line, it cost a tail
-// call's moves and its own saves.
+// found them (nothing has run since). In line in either's
+// call_control_plain, which saves the registers it needs anyway: left out
+// of line, it cost a tail call's moves and its own saves. (An if's is out
+// of line: run_if_branch_framed.)
 // (The general way pins the native's descriptors while it reads them by
 // address; nothing reads them here.)
 template <int CONTROL>
@@ -101,6 +106,15 @@ template <int CONTROL>
     if (pending) return after;
     stack::unwind_top(!sub);
     return after;
+}
+
+// run_branch_framed for the one branch of an if or unless, out of line: in
+// line, its call made call_control_plain<1> save more values on the machine
+// stack for every if, most of whose branches (none, a value, an
+// assignment) run no code. A branch that does pays this call instead.
+[[gnu::noinline]] Cell* run_if_branch_framed(const Cell* taken, Cell* base, bool sub, const Cell* name) {
+    SeriesBuffer* buf = node_table[taken->w2];
+    return run_branch_framed<1>(taken, buf, buf->head_cell() + taken->w1, base, const_cast<Cell*>(taken) + 1, sub, name);
 }
 
 // As call_native_plain (calls_plain.cpp) for a control native, the frame
@@ -159,26 +173,31 @@ template <int CONTROL>
 // `slot`. Nothing here can fail, nor run code.
 [[gnu::always_inline]] inline Cell* simple_assignment(const Cell* at, Cell* end, Cell* slot) {
     Cell* cursor = const_cast<Cell*>(at) + 1;
-    // (A word, the commoner operand, is tested first, and of its values an
-    // integer, the commonest.)
+    // (A word, the commoner operand, is tested first.)
     const Cell* v = cursor;
     uint32_t t = cell::type(cursor);
     if (t == TYPE_WORD) {
         v = operand_value(cursor, slot);
         if (!v) return nullptr;
-        uint32_t vt = cell::type(v);
-        if (vt != TYPE_INTEGER && !is_plain_value(vt)) return nullptr;
     } else if (!is_literal(t) || t == TYPE_UNSET) {
         // (A literal may be an unset value, which the general way reports.)
         return nullptr;
     }
-    *slot = *v;
-    // (The cursor stays on the last operand read: integer_infix returns the
-    // cell after its right operand.)
-    while (++cursor < end) {
+    uint32_t vt = cell::type(v);
+    if (++cursor < end) {
+        // Operators follow, which combine an integer only. The first reads
+        // its left operand where it lies, not copied to `slot` first;
+        // integer_infix returns the cell after its right operand.
+        if (vt != TYPE_INTEGER) return nullptr;
         const Cell* op = infix_op(cursor);
-        if (!op || !(cursor = integer_infix(cursor, end, slot, op))) return nullptr;
-        --cursor;
+        if (!op || !(cursor = integer_infix(cursor, end, slot, op, v))) return nullptr;
+        while (cursor < end) {
+            if (!(op = infix_op(cursor)) || !(cursor = integer_infix(cursor, end, slot, op))) return nullptr;
+        }
+    } else {
+        // (A word's value is taken as it is only when plain.)
+        if (t == TYPE_WORD && !is_plain_value(vt)) return nullptr;
+        *slot = *v;
     }
     // (The set-word too is mostly the running function's.)
     if (at->w1 == stack::running_ctx) return running_slot(at, slot);
@@ -267,7 +286,10 @@ template <int CONTROL>
     const Cell* v = condition_operand(cursor, base);
     if (!v) return call_control_framed<CONTROL>(fn, cursor, end, code, sub, name);
     Cell* at = cursor + 1;
-    const Cell* op = infix_follows(at, end);
+    // (An if's condition is mostly one value, its branch right after it:
+    // no operator then follows, and the branch need not be tested again.)
+    bool block_at = CONTROL == 1 && at < end && cell::type(at) == TYPE_BLOCK;
+    const Cell* op = block_at ? nullptr : infix_follows(at, end);
     const Cell* r;
     int kind;
     bool yes;
@@ -283,7 +305,8 @@ template <int CONTROL>
         at += 2;
     } else if (!op) {
         // One value, the commonest condition of an if (`flag`).
-        if (!condition_truth(v, yes) || !literal_branches<CONTROL>(at, end))
+        if (!condition_truth(v, yes) ||
+            !(block_at ? literal_branches_after<CONTROL>(at, end) : literal_branches<CONTROL>(at, end)))
             return call_control_framed<CONTROL>(fn, cursor, end, code, sub, name);
         *base = *v;
         in_place = true;
@@ -314,6 +337,7 @@ template <int CONTROL>
             v = base + 1 < stack::args_end && !collector::attention ? branch_operand(head, base) : nullptr;
             if (!v) {
                 if (!in_place) set_logic(base, yes);
+                if (CONTROL == 1) return run_if_branch_framed(taken, base, sub, name);
                 return run_branch_framed<CONTROL>(taken, buf, head, base, after, sub, name);
             }
             *base = *v;
@@ -329,6 +353,7 @@ template <int CONTROL>
             *target = *base;
         } else {
             if (!in_place) set_logic(base, yes);
+            if (CONTROL == 1) return run_if_branch_framed(taken, base, sub, name);
             return run_branch_framed<CONTROL>(taken, buf, head, base, after, sub, name);
         }
     }

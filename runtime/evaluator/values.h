@@ -240,9 +240,10 @@ inline void compare_integers(int kind, Cell* left, int64_t a, int64_t b) {
 // commonest, are tested first, and a comparison reads its truth from a
 // table: both cheaper than a jump through a table of cases. (Always in
 // line: the argument fetch's two one-argument ways would leave it out of
-// line, a call per operator.)
-[[gnu::always_inline]] inline void combine_integers(int kind, Cell* left, int32_t b32) {
-    int32_t a32 = cell::get_int(left), r;
+// line, a call per operator.) (With `a32` given, the left operand read from
+// elsewhere.)
+[[gnu::always_inline]] inline void combine_integers(int kind, Cell* left, int32_t a32, int32_t b32) {
+    int32_t r;
     bool over;
     if (kind == FAST_ADD) {
         over = __builtin_add_overflow(a32, b32, &r);
@@ -261,6 +262,9 @@ inline void compare_integers(int kind, Cell* left, int64_t a, int64_t b) {
     // The exact result, which 64 bits hold.
     int64_t a = a32, b = b32;
     set_float(left, static_cast<double>(kind == FAST_ADD ? a + b : kind == FAST_SUB ? a - b : a * b));
+}
+[[gnu::always_inline]] inline void combine_integers(int kind, Cell* left, int32_t b32) {
+    combine_integers(kind, left, cell::get_int(left), b32);
 }
 
 // The right operand of the operator at `cursor` when both its operands are
@@ -282,13 +286,19 @@ inline void compare_integers(int kind, Cell* left, int64_t a, int64_t b) {
 // integer left operand and a right operand that is an integer or a word
 // holding one, in place; returns the cursor after the right operand, or
 // null (nothing done) when the case is not this simple one. Untraced only.
-[[gnu::always_inline]] inline Cell* integer_infix(Cell* cursor, Cell* end, Cell* left, const Cell* op) {
-    const Cell* r = integer_right_operand(cursor, end, left);
+// With `from`, the left operand is read there and the result written at
+// `left` (nothing written when the case is not the simple one).
+[[gnu::always_inline]] inline Cell* integer_infix(Cell* cursor, Cell* end, Cell* left, const Cell* op,
+                                                  const Cell* from) {
+    const Cell* r = integer_right_operand(cursor, end, from);
     if (!r) return nullptr;
     int kind = fast_op_kind(op);
     if (!kind) return nullptr;
-    combine_integers(kind, left, cell::get_int(r));
+    combine_integers(kind, left, cell::get_int(from), cell::get_int(r));
     return cursor + 2;
+}
+[[gnu::always_inline]] inline Cell* integer_infix(Cell* cursor, Cell* end, Cell* left, const Cell* op) {
+    return integer_infix(cursor, end, left, op, left);
 }
 
 // The cell the word of the set-word at `at` is set through in place, when
