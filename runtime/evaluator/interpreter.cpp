@@ -79,9 +79,6 @@ inline void emit(const Cell* v, bool sub) {
     if (sub) stack::push(v); else stack::set_last_keep(v);
 }
 
-[[gnu::always_inline]] inline bool infix_call(Cell* fn, const Cell* name, Cell*& cursor, Cell* end, const Cell* code,
-                                              Cell* left, bool sub, int kind);
-
 // Turns a copy of an op! value into the function it applies: the type and
 // flags it had before the op! took it over.
 inline void op_function(Cell* fn) {
@@ -940,66 +937,39 @@ Cell* eval_expression(Cell* cursor, Cell* end, const Cell* code, bool prefix, bo
     return cursor;
 }
 
-Cell* apply_infix(Cell* cursor, Cell* end, const Cell* code, Cell* left, bool sub, const Cell* op) {
-    // Infix operators apply left to right, with no precedence.
-    do {
-        Cell opw = *cursor;
-        if (tracing) trace::event(trace::EV_FETCH, code, cursor, nullptr, &opw);
-        int fast = tracing ? 0 : fast_op_kind(op);
-        // The op! value is copied before the right operand can change it;
-        // its function is taken from it only where it is called.
-        Cell fn = *op;
-        if (fast && cursor + 1 < end) {
-            if (!infix_call(&fn, &opw, cursor, end, code, left, sub, fast)) return cursor;
-        } else {
-            stack::top = left;  // the left operand sits exactly here
-            op_function(&fn);
-            cursor = eval_code(&fn, cursor + 1, end, code, sub, nullptr, &opw, nullptr, 0, true);
-            if (pending) return cursor;
-        }
-    } while ((op = infix_after_eval(code, cursor, end)));
-    return cursor;
-}
-
 namespace {
 inline bool both_integers(const Cell* left) {
     return cell::type(left) == TYPE_INTEGER && cell::type(left + 1) == TYPE_INTEGER;
 }
 
-// The operator's frame as mark_operator marked it: the frame itself and the
-// arguments base it replaced, kept so that it is unwound without reading
-// them back from the stacks.
-struct OperatorFrame {
-    CallFrame* frame;
-    Cell* base;
-};
-
 // Marks the operator's frame, which holds its left operand in its first
 // cell (as stack::mark_interp_native would with the top at `left`), and
 // sets the top to `top`. The left operand is pushed, so the frame's result
 // cell needs no room: only the call stack is checked.
-[[gnu::always_inline]] inline OperatorFrame mark_operator(const Cell* name, Cell* left, Cell* top) {
+[[gnu::always_inline]] inline void mark_operator(const Cell* name, Cell* left, Cell* top) {
     if (__builtin_expect(stack::call_top >= stack::call_end, 0)) {
         stack::top = left;
         stack::overflow(5);
     }
-    Cell* base = stack::arguments;
     CallFrame* f = stack::open_frame_at(left, name->w2, name->w1, FRAME_INTERP_NATIVE);
     f->fctx = 0;
     stack::top = top;
-    return {f, base};
 }
 
-// Unwinds the operator's frame, its result in its first cell at `left`
-// (as stack::unwind or, unless `sub`, stack::unwind_last).
-[[gnu::always_inline]] inline void unwind_operator(OperatorFrame of, Cell* left, bool sub) {
-    stack::call_top = of.frame;
-    stack::arguments = of.base;
+// Unwinds the operator's frame, the top one, its result in its first cell
+// at `left` (as stack::unwind or, unless `sub`, stack::unwind_last). The
+// frame is read back rather than kept: across the right operand's call,
+// the callers keep fewer values in registers.
+[[gnu::always_inline]] inline void unwind_operator(Cell* left, bool sub) {
+    CallFrame* f = stack::top_frame();
+    Cell* base = stack::prev_base(f);
+    stack::call_top = f;
+    stack::arguments = base;
     if (sub) {
         stack::top = left + 1;
     } else {
-        *of.base = *left;
-        stack::top = of.base + 1;
+        *base = *left;
+        stack::top = base + 1;
     }
 }
 
@@ -1013,6 +983,42 @@ struct OperatorFrame {
     std::fill_n(refs, MAX_REFS, -1);  // the operator's source may read refinements
     call_native(fn, refs);
     if (sub) stack::unwind(); else stack::unwind_last();
+}
+
+// A function flagged for the plain way, the commonest right operand that
+// is called: it is called with none of call_plain's tests.
+inline bool flagged_function(const Cell* v) {
+    return cell::type(v) == TYPE_FUNCTION && (v->header & FLAG_PLAIN_CALL);
+}
+
+// Evaluates an operator's right operand at `rc`, pushed with no further
+// operator: `v`, when given, is the callable value of its word (with
+// FLAGGED, one that flagged_function accepts). Returns the cursor after it.
+template <bool FLAGGED = false>
+[[gnu::always_inline]] inline Cell* right_operand(Cell* rc, Cell* end, const Cell* code, const Cell* v) {
+    if (v) {
+        Cell w = *rc;
+        w.header &= ~FLAG_NEW_LINE;
+        return FLAGGED || flagged_function(v) ? call_function_flagged(v, rc + 1, end, code, true, &w)
+                                              : call_plain(v, rc + 1, end, code, true, &w);
+    }
+    uint32_t t = cell::type(rc);
+    if (t == TYPE_PAREN || t == TYPE_PATH) return nested(rc, end, code, true);
+    return eval_expression(rc, end, code, true, true, false);
+}
+
+// Completes the operator whose frame is the top one once its right operand
+// is pushed after the left one: two integers are combined in place and the
+// frame unwound; anything else goes to the operator's own function. False
+// when that left a pending code.
+[[gnu::always_inline]] inline bool operator_done(Cell* fn, const Cell* name, Cell* left, bool sub, int kind) {
+    if (both_integers(left)) {
+        combine_integers(kind, left, cell::get_int(left + 1));
+        unwind_operator(left, sub);
+        return true;
+    }
+    call_operator(fn, name, sub);
+    return !pending;
 }
 
 // Applies the operator named at `cursor` to the left operand at `left`: the
@@ -1053,7 +1059,7 @@ struct OperatorFrame {
         call_operator(fn, name, sub);
         return !pending;
     }
-    OperatorFrame of = mark_operator(name, left, right);
+    mark_operator(name, left, right);
     // Each argument is checked as it is fetched: a left operand of the
     // wrong type fails before the right one is evaluated.
     if (cell::type(left) != TYPE_INTEGER) {
@@ -1064,31 +1070,56 @@ struct OperatorFrame {
         // values the word was read from.
         if (call) v = bound_value(rc);
     }
-    if (call) {
-        // A function flagged for the plain way, the commonest right operand
-        // that is called, is called with none of call_plain's tests.
-        Cell w = *rc;
-        w.header &= ~FLAG_NEW_LINE;
-        if (cell::type(v) == TYPE_FUNCTION && (v->header & FLAG_PLAIN_CALL))
-            rc = call_function_flagged(v, rc + 1, end, code, true, &w);
-        else
-            rc = call_plain(v, rc + 1, end, code, true, &w);
-    } else if (t == TYPE_PAREN || t == TYPE_PATH) {
-        rc = nested(rc, end, code, true);
-    } else {
-        rc = eval_expression(rc, end, code, true, true, false);
-    }
-    cursor = rc;
+    cursor = right_operand(rc, end, code, call ? v : nullptr);
     if (pending) return false;
-    if (both_integers(left)) {
-        combine_integers(kind, left, cell::get_int(right));
-        unwind_operator(of, left, sub);
-    } else {
-        call_operator(fn, name, sub);
-        return !pending;
+    return operator_done(fn, name, left, sub, kind);
+}
+
+// One operator applied the general way: untraced with a fast operator, by
+// infix_call; else its own function is called as eval_code calls one. As
+// apply_infix's step, with the cursor at the operator word.
+[[gnu::noinline]] Cell* apply_operator(Cell* cursor, Cell* end, const Cell* code, Cell* left, bool sub, const Cell* op) {
+    Cell opw = *cursor;
+    if (tracing) trace::event(trace::EV_FETCH, code, cursor, nullptr, &opw);
+    int fast = tracing ? 0 : fast_op_kind(op);
+    // The op! value is copied before the right operand can change it;
+    // its function is taken from it only where it is called.
+    Cell fn = *op;
+    if (fast && cursor + 1 < end) {
+        infix_call(&fn, &opw, cursor, end, code, left, sub, fast);
+        return cursor;
     }
-    return true;
+    stack::top = left;  // the left operand sits exactly here
+    op_function(&fn);
+    return eval_code(&fn, cursor + 1, end, code, sub, nullptr, &opw, nullptr, 0, true);
 }
 }  // namespace
+
+Cell* apply_infix(Cell* cursor, Cell* end, const Cell* code, Cell* left, bool sub, const Cell* op) {
+    // Infix operators apply left to right, with no precedence.
+    do {
+        // The commonest case, a fast operator after an integer whose right
+        // operand runs code (a flagged function's word, a paren, a path),
+        // is taken here, as infix_call would take it: few values stay live
+        // across that code, so few registers are saved. The rest goes to
+        // apply_operator.
+        Cell* rc = cursor + 1;
+        const Cell* v = nullptr;
+        if (!tracing && fast_op_kind(op) && rc < end && cell::type(left) == TYPE_INTEGER &&
+            (cell::type(rc) == TYPE_WORD ? (v = bound_value(rc)) && flagged_function(v)
+                                         : cell::type(rc) == TYPE_PAREN || cell::type(rc) == TYPE_PATH)) {
+            Cell opw = *cursor;
+            Cell fn = *op;
+            mark_operator(&opw, left, left + 1);
+            // (Without a word's value, the operand is a paren or a path.)
+            cursor = v ? right_operand<true>(rc, end, code, v) : nested(rc, end, code, true);
+            if (pending || !operator_done(&fn, &opw, left, sub, fast_op_kind(&fn))) return cursor;
+        } else {
+            cursor = apply_operator(cursor, end, code, left, sub, op);
+            if (pending) return cursor;
+        }
+    } while ((op = infix_after_eval(code, cursor, end)));
+    return cursor;
+}
 
 }  // namespace zel::interpreter
