@@ -32,16 +32,35 @@ template <int BRANCHES>
 }
 
 // True when the literal blocks of the branches start at `cursor`, nothing
-// after them taking them as an operand.
+// after them taking them as an operand. The value of the word after them,
+// read to see that, is left in `seen` (as infix_op leaves it).
 // (literal_branches_after: the same once the first is known to be a block.)
 template <int BRANCHES>
-[[gnu::always_inline]] inline bool literal_branches_after(const Cell* cursor, const Cell* end) {
+[[gnu::always_inline]] inline bool literal_branches_after(const Cell* cursor, const Cell* end, const Cell*& seen) {
     const Cell* after = cursor + BRANCHES;
-    return (BRANCHES == 1 || (after <= end && cell::type(cursor + 1) == TYPE_BLOCK)) && !infix_follows(after, end);
+    return (BRANCHES == 1 || (after <= end && cell::type(cursor + 1) == TYPE_BLOCK)) &&
+           !(after < end ? infix_op(after, seen) : nullptr);
+}
+template <int BRANCHES>
+[[gnu::always_inline]] inline bool literal_branches(const Cell* cursor, const Cell* end, const Cell*& seen) {
+    return cursor + BRANCHES <= end && cell::type(cursor) == TYPE_BLOCK &&
+           literal_branches_after<BRANCHES>(cursor, end, seen);
 }
 template <int BRANCHES>
 [[gnu::always_inline]] inline bool literal_branches(const Cell* cursor, const Cell* end) {
-    return cursor + BRANCHES <= end && cell::type(cursor) == TYPE_BLOCK && literal_branches_after<BRANCHES>(cursor, end);
+    const Cell* seen;
+    return literal_branches<BRANCHES>(cursor, end, seen);
+}
+// The two, the word's value left in `seen` only with HAND.
+template <int BRANCHES, bool HAND>
+[[gnu::always_inline]] inline bool branches_at(const Cell* cursor, const Cell* end, const Cell*& seen) {
+    if constexpr (HAND) return literal_branches<BRANCHES>(cursor, end, seen);
+    return literal_branches<BRANCHES>(cursor, end);
+}
+template <int BRANCHES, bool HAND>
+[[gnu::always_inline]] inline bool branches_after(const Cell* cursor, const Cell* end, const Cell*& seen) {
+    const Cell* unused;
+    return literal_branches_after<BRANCHES>(cursor, end, HAND ? seen : unused);
 }
 
 // if, unless and either whose branches are literal blocks: once the
@@ -150,7 +169,7 @@ template <int CONTROL>
     constexpr uint32_t shape = PLAN_SIMPLE | PLAN_CONTROL | PLAN_ANY_CONDITION;
     if ((descs->w1 & shape) != shape) return false;
     // The cell the word holds: marking it changes no value's meaning.
-    const_cast<Cell*>(fn)->header |= FLAG_PLAIN_CONTROL;
+    const_cast<Cell*>(fn)->header |= FLAG_PLAIN_CONTROL | (control_of(fn) == 1 ? FLAG_PLAIN_IF : 0);
     return true;
 }
 
@@ -258,8 +277,6 @@ constexpr uint64_t WORD_CONDITIONS = VALUE_TYPES & ~NOT_PLAIN_TYPES;
     return cursor + 2;
 }
 
-}  // namespace
-
 // The commonest control call: its condition a value taken as it is, with
 // only the integer operators combined in place after it (`n < 2`, `flag`),
 // its branches literal blocks. Nothing in the condition can fail nor run
@@ -276,8 +293,13 @@ constexpr uint64_t WORD_CONDITIONS = VALUE_TYPES & ~NOT_PLAIN_TYPES;
 // have seen. `fn` is read in place: nothing here runs code, and the cell the
 // condition lands in lies above every value. (Flattened: a word's lookup
 // left out of line would cost a call, and the registers saved for it.)
-template <int CONTROL>
-[[gnu::flatten]] Cell* call_control_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, bool sub, const Cell* name) {
+// With HAND, a branch that runs no code (none, a value, an assignment)
+// leaves in `handed` the value of the word after the call, read to make
+// sure that no operator follows (see literal_branches), when that word has
+// one: nothing ran since it was read. (Left alone otherwise.)
+template <int CONTROL, bool HAND>
+[[gnu::always_inline]] inline Cell* control_fast(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, bool sub,
+                                                 const Cell* name, const Cell*& handed) {
     Cell* base = stack::top;
     if (cursor >= end || base >= stack::args_end || stack::call_top >= stack::call_end)
         return call_control_framed<CONTROL>(fn, cursor, end, code, sub, name);
@@ -293,9 +315,11 @@ template <int CONTROL>
     const Cell* r;
     int kind;
     bool yes;
+    // The value of the word after the branches, once read.
+    const Cell* next = nullptr;
     // Whether the condition's value lies at `base`.
     bool in_place = false;
-    if (CONTROL == 2 && op && (kind = fast_op_kind(op)) >= FAST_EQUAL && literal_branches<CONTROL>(at + 2, end) &&
+    if (CONTROL == 2 && op && (kind = fast_op_kind(op)) >= FAST_EQUAL && branches_at<CONTROL, HAND>(at + 2, end, next) &&
         (r = integer_right_operand(at, end, v))) {
         // One comparison of integers, the commonest condition (`n < 2`),
         // the branches after it (no other operator, then): its truth is
@@ -306,7 +330,7 @@ template <int CONTROL>
     } else if (!op) {
         // One value, the commonest condition of an if (`flag`).
         if (!condition_truth(v, yes) ||
-            !(block_at ? literal_branches_after<CONTROL>(at, end) : literal_branches<CONTROL>(at, end)))
+            !(block_at ? branches_after<CONTROL, HAND>(at, end, next) : branches_at<CONTROL, HAND>(at, end, next)))
             return call_control_framed<CONTROL>(fn, cursor, end, code, sub, name);
         *base = *v;
         in_place = true;
@@ -319,7 +343,8 @@ template <int CONTROL>
             at = condition_infix(at, end, base, op);
             if (!at) return call_control_framed<CONTROL>(fn, cursor, end, code, sub, name);
         }
-        if (!literal_branches<CONTROL>(at, end)) return call_control_framed<CONTROL>(fn, cursor, end, code, sub, name);
+        if (!branches_at<CONTROL, HAND>(at, end, next))
+            return call_control_framed<CONTROL>(fn, cursor, end, code, sub, name);
         yes = natives::truthy(base);
         in_place = true;
     }
@@ -358,8 +383,18 @@ template <int CONTROL>
         }
     }
     if (sub) stack::top = base + 1; else stack::set_last_keep(base);
+    if (HAND) handed = next;
     return after;
 }
+
+}  // namespace
+
+template <int CONTROL>
+[[gnu::flatten]] Cell* call_control_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, bool sub, const Cell* name) {
+    const Cell* handed;
+    return control_fast<CONTROL, false>(fn, cursor, end, code, sub, name, handed);
+}
+
 
 // (The flag is tested by call_plain, which comes here only without it.)
 template <int CONTROL>
@@ -378,5 +413,16 @@ template Cell* call_control_plain<1>(const Cell*, Cell*, Cell*, const Cell*, boo
 template Cell* call_control_plain<2>(const Cell*, Cell*, Cell*, const Cell*, bool, const Cell*);
 template Cell* call_control_first<1>(const Cell*, Cell*, Cell*, const Cell*, bool, const Cell*);
 template Cell* call_control_first<2>(const Cell*, Cell*, Cell*, const Cell*, bool, const Cell*);
+
+// (Flattened as call_control_plain is.)
+[[gnu::flatten]] WalkStep call_control_named(const Cell* fn, Cell* cursor, Cell* end, const Cell* code) {
+    Cell* start = stack::top;
+    Cell w = *cursor;
+    w.header &= ~FLAG_NEW_LINE;
+    const Cell* seen = nullptr;
+    cursor = control_fast<1, true>(fn, cursor + 1, end, code, true, &w, seen);
+    if (!seen) cursor = operators_after_call(start, cursor, end, code, seen);
+    return {cursor, seen};
+}
 
 }  // namespace zel::interpreter

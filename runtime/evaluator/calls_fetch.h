@@ -207,15 +207,6 @@ template <bool PIN = false, bool ANY = false>
     return cursor;
 }
 
-// A control native's header flag (the bit a function's FLAG_PLAIN_CALL
-// takes, unused on natives): its list is built with the shape the frameless
-// way serves (simple, PLAN_CONTROL, PLAN_ANY_CONDITION), so that a call
-// reads it with the native's header instead of looking the list up. The
-// list never changes once built, and a copy of the cell keeps the same more
-// block, so the flag holds for every copy. Only if, unless and either take
-// it (see plain_control_ready).
-constexpr uint32_t FLAG_PLAIN_CONTROL = FLAG_PLAIN_CALL;
-
 // The control natives a plain call knows ahead: 2 either, 1 if or unless,
 // 0 none.
 inline int control_of(const Cell* fn) {

@@ -9,6 +9,7 @@
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/native.h"
+#include "runtime/evaluator/call_flags.h"
 #include "runtime/errors.h"
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/evaluator/natives.h"
@@ -74,23 +75,6 @@ constexpr uint64_t VALUE_TYPES = ((uint64_t{1} << (TYPE_EVENT + 1)) - 2) &
 inline bool is_value_type(uint32_t t) { return t < 64 && ((VALUE_TYPES >> t) & 1); }
 // The same but unset!, which an argument with no types does not take.
 constexpr uint64_t ARG_TYPES = VALUE_TYPES & ~(uint64_t{1} << TYPE_UNSET);
-// A function cell's header flag, set on the cell its list is built for
-// (the one that function makes) when the summary is simple, the function
-// has no trace attribute and its body is a block: what a plain call would
-// test one by one. Its list and body cell never change once made, and a
-// copy of the cell keeps the same more block.
-constexpr uint32_t FLAG_PLAIN_CALL = 1u << 15;
-// With it: the summary's PLAN_REST, read with the other flags.
-constexpr uint32_t FLAG_PLAIN_REST = 1u << 14;
-// A native's or an action's header flag (a bit no function, routine or
-// op! takes), set on the cell its list is built for when its slot lies
-// within its table, it is none of the control natives a plain call knows
-// (if, unless, either) and the summary is simple, with one to
-// PLAIN_NATIVE_ARGS leading arguments right after it (no return type
-// before them); taken off when the spec turns out foreign. What a plain
-// call would test one by one: as with FLAG_PLAIN_CALL, the list never
-// changes once built and every copy of the cell keeps the same more block.
-constexpr uint32_t FLAG_PLAIN_NATIVE = 1u << 12;
 constexpr uint32_t PLAIN_NATIVE_ARGS = 4;
 inline uint32_t plan_first(const Cell* s) { return s->w1 & 0xFF; }
 inline uint32_t plan_count(const Cell* s) { return (s->w1 >> 8) & 0xFF; }

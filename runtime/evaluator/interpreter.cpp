@@ -347,6 +347,11 @@ template <bool loose_top>
     if (is_callable(vt)) {
         // (A loop's body does without: see walk_body.)
         if constexpr (loose_top) return call_named(cursor, v, tail, code, false);
+        if (is_plain_if(v)) {
+            WalkStep step = call_control_named(v, cursor, tail, code);
+            seen = step.seen;
+            return step.cursor;
+        }
         return call_named(cursor, v, tail, code, false, seen);
     }
     if (is_plain_value(vt) && v) return simple_operand(v, cursor + 1, tail, code, slot);

@@ -336,6 +336,20 @@ inline void compare_integers(int kind, Cell* left, int64_t a, int64_t b) {
     return cursor;
 }
 
+// The operators after a call (untraced) whose value lies at `start`, the
+// code read on from `cursor`, the cursor the call returned. `seen` as for
+// infix_after_eval.
+[[gnu::always_inline]] inline Cell* operators_after_call(Cell* start, Cell* cursor, Cell* end, const Cell* code,
+                                                         const Cell*& seen) {
+    // The end of the code is tested before the pending code: no operator
+    // can follow there, and every caller looks at the pending code itself
+    // (so that one after the last expression of a block is told once).
+    if (cursor >= end || pending) return cursor;
+    if (const Cell* op = infix_after_eval(code, cursor, end, seen))
+        cursor = infix_from_plain(cursor, end, code, start, true, op);
+    return cursor;
+}
+
 // Calls the callable `fn` named by the word at `cursor` (untraced), its
 // value pushed, then applies the operators that follow unless `prefix`.
 // `seen` as for infix_after_eval: the value of the word that follows the
@@ -347,13 +361,8 @@ inline void compare_integers(int kind, Cell* left, int64_t a, int64_t b) {
     w.header &= ~FLAG_NEW_LINE;
     // call_plain copies the callable before anything can move it.
     cursor = call_plain(fn_value, cursor + 1, end, code, true, &w);
-    // The end of the code is tested before the pending code: no operator
-    // can follow there, and every caller looks at the pending code itself
-    // (so that one after the last expression of a block is told once).
-    if (prefix || cursor >= end || pending) return cursor;
-    if (const Cell* op = infix_after_eval(code, cursor, end, seen))
-        cursor = infix_from_plain(cursor, end, code, start, true, op);
-    return cursor;
+    if (prefix) return cursor;
+    return operators_after_call(start, cursor, end, code, seen);
 }
 [[gnu::always_inline]] inline Cell* call_named(Cell* cursor, const Cell* fn_value, Cell* end, const Cell* code,
                                                bool prefix) {
