@@ -1098,32 +1098,55 @@ template <bool FLAGGED = false>
     op_function(&fn);
     return eval_code(&fn, cursor + 1, end, code, sub, nullptr, &opw, nullptr, 0, true);
 }
+
+// One operator applied, as apply_infix's step, with the cursor at the
+// operator word, moved past its right operand; false when a pending code
+// ends the evaluation.
+[[gnu::always_inline]] inline bool infix_step(Cell*& cursor, Cell* end, const Cell* code, Cell* left, bool sub,
+                                              const Cell* op) {
+    // The commonest case, a fast operator after an integer whose right
+    // operand runs code (a flagged function's word, a paren, a path), is
+    // taken here, as infix_call would take it: few values stay live across
+    // that code, so few registers are saved. The rest goes to
+    // apply_operator.
+    Cell* rc = cursor + 1;
+    const Cell* v = nullptr;
+    if (!tracing && fast_op_kind(op) && rc < end && cell::type(left) == TYPE_INTEGER &&
+        (cell::type(rc) == TYPE_WORD ? (v = bound_value(rc)) && flagged_function(v)
+                                     : cell::type(rc) == TYPE_PAREN || cell::type(rc) == TYPE_PATH)) {
+        Cell opw = *cursor;
+        Cell fn = *op;
+        mark_operator(&opw, left, left + 1);
+        // (Without a word's value, the operand is a paren or a path.)
+        cursor = v ? right_operand<true>(rc, end, code, v) : nested(rc, end, code, true);
+        return !pending && operator_done(&fn, &opw, left, sub, fast_op_kind(&fn));
+    }
+    cursor = apply_operator(cursor, end, code, left, sub, op);
+    return !pending;
+}
+// The loop for the other cases (values not pushed, or null code), rare:
+// each operator goes to apply_operator, which takes infix_step's fast case
+// as well (infix_call).
+[[gnu::noinline]] Cell* infix_loop_other(Cell* cursor, Cell* end, const Cell* code, Cell* left, bool sub,
+                                         const Cell* op) {
+    do {
+        cursor = apply_operator(cursor, end, code, left, sub, op);
+        if (pending) return cursor;
+    } while ((op = infix_after_eval(code, cursor, end)));
+    return cursor;
+}
 }  // namespace
 
 Cell* apply_infix(Cell* cursor, Cell* end, const Cell* code, Cell* left, bool sub, const Cell* op) {
+    // The commonest case, values pushed (sub) in code that is a block, is
+    // tested once, not after each operand, and neither takes a register
+    // across the operands' calls. (`code` is a copy that no evaluation
+    // changes: a code frame's, which nothing assigns, or a native's local
+    // copy of its block; or null.)
+    if (!sub || !code_block(code)) [[unlikely]] return infix_loop_other(cursor, end, code, left, sub, op);
     // Infix operators apply left to right, with no precedence.
-    do {
-        // The commonest case, a fast operator after an integer whose right
-        // operand runs code (a flagged function's word, a paren, a path),
-        // is taken here, as infix_call would take it: few values stay live
-        // across that code, so few registers are saved. The rest goes to
-        // apply_operator.
-        Cell* rc = cursor + 1;
-        const Cell* v = nullptr;
-        if (!tracing && fast_op_kind(op) && rc < end && cell::type(left) == TYPE_INTEGER &&
-            (cell::type(rc) == TYPE_WORD ? (v = bound_value(rc)) && flagged_function(v)
-                                         : cell::type(rc) == TYPE_PAREN || cell::type(rc) == TYPE_PATH)) {
-            Cell opw = *cursor;
-            Cell fn = *op;
-            mark_operator(&opw, left, left + 1);
-            // (Without a word's value, the operand is a paren or a path.)
-            cursor = v ? right_operand<true>(rc, end, code, v) : nested(rc, end, code, true);
-            if (pending || !operator_done(&fn, &opw, left, sub, fast_op_kind(&fn))) return cursor;
-        } else {
-            cursor = apply_operator(cursor, end, code, left, sub, op);
-            if (pending) return cursor;
-        }
-    } while ((op = infix_after_eval(code, cursor, end)));
+    while (infix_step(cursor, end, code, left, true, op) && (op = infix_after_eval<true>(code, cursor, end))) {
+    }
     return cursor;
 }
 

@@ -86,28 +86,33 @@ inline Cell* word_value(const Cell* w) {
 // are not read (the cells past the tail are stale copies); values added
 // wait for the next run. Code whose series has moved to a new buffer goes
 // on reading the old one, which keeps its values, up to `end`.
-inline Cell* end_now(const Cell* code, Cell* end) {
-    if (!code || !series::any_block(cell::type(code))) return end;
+// block_end_now is for code known to be a block (code_block): its type
+// cannot change meanwhile, `code` being a copy (see apply_infix).
+inline Cell* block_end_now(const Cell* code, Cell* end) {
     SeriesBuffer* b = node_table[code->w2];
     Cell* tail = b->tail_cell();
     if (tail >= end || end > reinterpret_cast<Cell*>(b->end_ptr())) return end;
     return tail;
 }
+inline bool code_block(const Cell* code) { return code && series::any_block(cell::type(code)); }
+inline Cell* end_now(const Cell* code, Cell* end) { return code_block(code) ? block_end_now(code, end) : end; }
 // The operator after a value just evaluated: the evaluation may have
 // removed it from the code. (The cell is read before the end is: it stays
 // in the pinned buffer either way, and a word that is no operator ends the
 // expression whether or not it was removed.)
-// `seen` as for infix_op.
+// `seen` as for infix_op. With BLOCK, `code` is known to be a block.
+template <bool BLOCK = false>
 [[gnu::always_inline]] inline const Cell* infix_after_eval(const Cell* code, const Cell* cursor, Cell*& end,
                                                            const Cell*& seen) {
     const Cell* op = cursor < end ? infix_op(cursor, seen) : nullptr;
     if (!op) return nullptr;
-    end = end_now(code, end);
+    end = BLOCK ? block_end_now(code, end) : end_now(code, end);
     return cursor < end ? op : nullptr;
 }
+template <bool BLOCK = false>
 inline const Cell* infix_after_eval(const Cell* code, const Cell* cursor, Cell*& end) {
     const Cell* seen;
-    return infix_after_eval(code, cursor, end, seen);
+    return infix_after_eval<BLOCK>(code, cursor, end, seen);
 }
 
 constexpr uint64_t type_bit(uint32_t t) { return uint64_t{1} << t; }
