@@ -268,7 +268,7 @@ constexpr uint64_t WORD_CONDITIONS = VALUE_TYPES & ~NOT_PLAIN_TYPES;
     const Cell* r = integer_right_operand(cursor, end, left);
     if (!r) return nullptr;
     int kind = fast_op_kind(op);
-    if (kind >= FAST_EQUAL) {
+    if (kind >= FAST_COMPARE) {
         compare_integers(kind, left, cell::get_int(left), cell::get_int(r));
     } else {
         if (!kind) return nullptr;
@@ -319,7 +319,7 @@ template <int CONTROL, bool HAND>
     const Cell* next = nullptr;
     // Whether the condition's value lies at `base`.
     bool in_place = false;
-    if (CONTROL == 2 && op && (kind = fast_op_kind(op)) >= FAST_EQUAL && branches_at<CONTROL, HAND>(at + 2, end, next) &&
+    if (CONTROL == 2 && op && (kind = fast_op_kind(op)) >= FAST_COMPARE && branches_at<CONTROL, HAND>(at + 2, end, next) &&
         (r = integer_right_operand(at, end, v))) {
         // One comparison of integers, the commonest condition (`n < 2`),
         // the branches after it (no other operator, then): its truth is

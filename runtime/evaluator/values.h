@@ -1,5 +1,7 @@
 // Reading word values on the interpreter's hot paths.
 #pragma once
+#include <iterator>
+
 #include "runtime/actions.h"
 #include "runtime/cell.h"
 #include "runtime/evaluator/interpreter.h"
@@ -184,28 +186,28 @@ inline bool is_plain_value(uint32_t t) { return t >= 64 || !((NOT_PLAIN_TYPES >>
 // Operators whose two integer operands are combined in place, without a
 // call: add, subtract, multiply and the comparisons, each with its own code
 // so that one switch combines them. FAST_NONE for any other function.
+// A comparison's code is FAST_COMPARE with, in bits 0 to 2, the outcomes of
+// comparing a with b (less, equal, greater) that make it true: its truth is
+// read from its code itself, with no table to decode it by.
 enum FastOp {
     FAST_NONE,
     FAST_ADD,
     FAST_SUB,
     FAST_MUL,
-    // The comparison natives, in the order of their slots.
-    FAST_EQUAL,
-    FAST_NOT_EQUAL,
-    FAST_STRICT_EQUAL,
-    FAST_LESSER,
-    FAST_GREATER,
-    FAST_LESSER_EQUAL,
-    FAST_GREATER_EQUAL,
+    FAST_COMPARE = 8,
 };
-static_assert(natives::NATIVE_GREATER_EQUAL - natives::NATIVE_EQUAL == FAST_GREATER_EQUAL - FAST_EQUAL,
-              "a comparison's code follows its native's slot");
+// The outcomes that make each comparison native true, in the order of their
+// slots (equal, not-equal, strict-equal, lesser, greater, lesser-or-equal,
+// greater-or-equal).
+constexpr uint32_t COMPARISON_TRUTHS[] = {0b010, 0b101, 0b010, 0b001, 0b100, 0b011, 0b110};
+static_assert(natives::NATIVE_GREATER_EQUAL - natives::NATIVE_EQUAL + 1 == std::size(COMPARISON_TRUTHS),
+              "a comparison's truths follow its native's slot");
 // The fast code of an operator's function: `fn_type` its type (restored),
 // `slot` its native or action slot.
 inline int fast_op_kind(uint32_t fn_type, uint32_t slot) {
     if (fn_type == TYPE_NATIVE) {
         uint32_t k = slot - natives::NATIVE_EQUAL;
-        return k <= FAST_GREATER_EQUAL - FAST_EQUAL ? FAST_EQUAL + static_cast<int>(k) : FAST_NONE;
+        return k < std::size(COMPARISON_TRUTHS) ? FAST_COMPARE | static_cast<int>(COMPARISON_TRUTHS[k]) : FAST_NONE;
     }
     if (fn_type != TYPE_ACTION) return FAST_NONE;
     switch (slot) {
@@ -218,23 +220,15 @@ inline int fast_op_kind(uint32_t fn_type, uint32_t slot) {
 // The same for an op! value, which keeps it in its header when made: none
 // unless its source's spec takes integers for both operands.
 inline int fast_op_kind(const Cell* op) { return static_cast<int>((op->header & op::FAST_MASK) >> op::FAST_SHIFT); }
-static_assert(FAST_GREATER_EQUAL <= 15, "a fast code fits the op! header");
+static_assert((FAST_COMPARE | 7) <= 15, "a fast code fits the op! header");
 
-// Which outcomes of comparing a with b (less, equal, greater: bits 0 to 2)
-// make each comparison true, three bits per comparison from FAST_EQUAL.
-constexpr uint32_t comparison_truths() {
-    constexpr uint32_t truths[] = {0b010, 0b101, 0b010, 0b001, 0b100, 0b011, 0b110};
-    uint32_t packed = 0;
-    for (uint32_t k = 0; k < 7; ++k) packed |= truths[k] << (3 * k);
-    return packed;
-}
-static_assert(FAST_GREATER_EQUAL - FAST_EQUAL == 6, "seven comparisons, in the order of comparison_truths");
-
-// The truth of comparison `kind` (FAST_EQUAL and after) between a and b;
+// The truth of comparison `kind` (FAST_COMPARE and after) between a and b;
 // compare_integers sets `left` to it.
 inline bool comparison_holds(int kind, int64_t a, int64_t b) {
-    uint32_t outcome = static_cast<uint32_t>(a >= b) + static_cast<uint32_t>(a > b);
-    return (comparison_truths() >> (3 * static_cast<uint32_t>(kind - FAST_EQUAL) + outcome)) & 1;
+    // The outcome's bit, made without a shift by a register (which would
+    // tie the code's register down): 1, 2 or 4.
+    uint32_t outcome = 1 + static_cast<uint32_t>(a >= b) + 2 * static_cast<uint32_t>(a > b);
+    return (static_cast<uint32_t>(kind) & outcome) != 0;
 }
 inline void compare_integers(int kind, Cell* left, int64_t a, int64_t b) {
     set_logic(left, comparison_holds(kind, a, b));
