@@ -11,6 +11,20 @@
 
 namespace zel::interpreter {
 
+// A block's walk after its first expression, made before it (by a front):
+// the walk goes on from `cursor` when the block has more, its code frame
+// `frame` and its pinned buffer `buf` as eval_block_at makes them, `slot`
+// where each value lands and `seen` as walk_rest takes it; else the block's
+// end is met as the walk meets it.
+[[gnu::always_inline]] inline void walk_on(CodeFrame& frame, SeriesBuffer* buf, Cell* cursor, Cell* tail, Cell* slot,
+                                           const Cell* seen) {
+    if (cursor >= tail) [[likely]] {
+        if (__builtin_expect(signalled(), 0)) serve_block_end();
+        return;
+    }
+    walk_rest(frame, buf, cursor, tail, slot, seen);
+}
+
 // eval_block_at(code, buf, head), `tail` the end of the block's buffer; with
 // PATHS (a paren), a block whose first value is a path goes to eval_paren_path.
 template <bool PATHS>
@@ -56,11 +70,7 @@ template <bool PATHS>
         CodeScope scope(*code, head);
         const Cell* seen = nullptr;
         Cell* cursor = call_named(head, v, tail, &scope.frame.code, false, seen);
-        if (cursor >= tail) [[likely]] {
-            if (__builtin_expect(signalled(), 0)) serve_block_end();
-            return;
-        }
-        walk_rest(scope.frame, buf, cursor, tail, slot, seen);
+        walk_on(scope.frame, buf, cursor, tail, slot, seen);
         return;
     }
     eval_block_other<PATHS>(code, buf, head, tail);

@@ -4,6 +4,7 @@
 // and theirs do not compete for GCC's inlining budget.
 #include "runtime/cell.h"
 #include "runtime/collector.h"
+#include "runtime/evaluator/block_front.h"
 #include "runtime/evaluator/calls_fetch.h"
 #include "runtime/evaluator/calls_internal.h"
 #include "runtime/evaluator/interpreter.h"
@@ -11,7 +12,6 @@
 #include "runtime/evaluator/natives_support.h"
 #include "runtime/evaluator/values.h"
 #include "runtime/memory.h"
-#include "runtime/signals.h"
 #include "runtime/stack.h"
 
 namespace zel::interpreter {
@@ -50,17 +50,6 @@ template <int BRANCHES>
 [[gnu::always_inline]] inline bool literal_branches(const Cell* cursor, const Cell* end) {
     const Cell* seen;
     return literal_branches<BRANCHES>(cursor, end, seen);
-}
-// The two, the word's value left in `seen` only with HAND.
-template <int BRANCHES, bool HAND>
-[[gnu::always_inline]] inline bool branches_at(const Cell* cursor, const Cell* end, const Cell*& seen) {
-    if constexpr (HAND) return literal_branches<BRANCHES>(cursor, end, seen);
-    return literal_branches<BRANCHES>(cursor, end);
-}
-template <int BRANCHES, bool HAND>
-[[gnu::always_inline]] inline bool branches_after(const Cell* cursor, const Cell* end, const Cell*& seen) {
-    const Cell* unused;
-    return literal_branches_after<BRANCHES>(cursor, end, HAND ? seen : unused);
 }
 
 // if, unless and either whose branches are literal blocks: once the
@@ -116,9 +105,7 @@ template <int CONTROL>
         Cell* slot = base + 1;
         Pin pin(buf);
         CodeScope scope(*taken, head);
-        Cell* cursor = eval_paren_step(head, tail, &scope.frame.code);
-        if (cursor < tail) walk_rest(scope.frame, buf, cursor, tail, slot, nullptr);
-        else if (__builtin_expect(signalled(), 0)) serve_block_end();
+        walk_on(scope.frame, buf, eval_paren_step(head, tail, &scope.frame.code), tail, slot, nullptr);
     } else {
         eval_block_at(taken, buf, head);
     }
@@ -133,7 +120,8 @@ template <int CONTROL>
 // assignment) run no code. A branch that does pays this call instead.
 [[gnu::noinline]] Cell* run_if_branch_framed(const Cell* taken, Cell* base, bool sub, const Cell* name) {
     SeriesBuffer* buf = node_table[taken->w2];
-    return run_branch_framed<1>(taken, buf, buf->head_cell() + taken->w1, base, const_cast<Cell*>(taken) + 1, sub, name);
+    return run_branch_framed<1>(taken, buf, buf->head_cell() + taken->w1, base, const_cast<Cell*>(taken) + 1, sub,
+                                name);
 }
 
 // As call_native_plain (calls_plain.cpp) for a control native, the frame
@@ -142,7 +130,7 @@ template <int CONTROL>
 // (Its arguments as call_control_plain's, so that it is reached by a jump.)
 template <int CONTROL>
 [[gnu::noipa]] Cell* call_control_framed(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, bool sub,
-                                            const Cell* name) {
+                                         const Cell* name) {
     Cell fn = *fn_in;
     stack::mark_interp_native(name);
     SeriesBuffer* lb = series::buffer_of(arg_list(&fn));
@@ -282,11 +270,12 @@ constexpr uint64_t WORD_CONDITIONS = VALUE_TYPES & ~NOT_PLAIN_TYPES;
 // its branches literal blocks. Nothing in the condition can fail nor run
 // code, so it is tried with no frame marked: the condition lands at the
 // frame's base-to-be (either's single comparison, its truth read from the
-// operands, only when the frame is marked). The native's frame is marked only when a branch runs
-// code (run_branch_framed); a branch of one value taken as it is (`[n]`),
-// as eval_block takes it, needs none, nor does an if's (or unless's) branch
-// that is one assignment of such a value with integer operators after it
-// (`[n: n + 1]`), nor the branch not given of an if. Any other shape goes the general way (call_control_framed), which
+// operands, only when the frame is marked). The native's frame is marked
+// only when a branch runs code (run_branch_framed); a branch of one value
+// taken as it is (`[n]`), as eval_block takes it, needs none, nor does an
+// if's (or unless's) branch that is one assignment of such a value with
+// integer operators after it (`[n: n + 1]`), nor the branch not given of an
+// if. Any other shape goes the general way (call_control_framed), which
 // starts over: nothing was changed but the cell above the stack's top. The
 // frame is then marked where and with the checks it would have been marked
 // first: whatever reports, or counts the stack's room, sees what it would
@@ -319,8 +308,8 @@ template <int CONTROL, bool HAND>
     const Cell* next = nullptr;
     // Whether the condition's value lies at `base`.
     bool in_place = false;
-    if (CONTROL == 2 && op && (kind = fast_op_kind(op)) >= FAST_COMPARE && branches_at<CONTROL, HAND>(at + 2, end, next) &&
-        (r = integer_right_operand(at, end, v))) {
+    if (CONTROL == 2 && op && (kind = fast_op_kind(op)) >= FAST_COMPARE &&
+        literal_branches<CONTROL>(at + 2, end, next) && (r = integer_right_operand(at, end, v))) {
         // One comparison of integers, the commonest condition (`n < 2`),
         // the branches after it (no other operator, then): its truth is
         // read from the operands, and written at `base` only where a frame
@@ -330,7 +319,8 @@ template <int CONTROL, bool HAND>
     } else if (!op) {
         // One value, the commonest condition of an if (`flag`).
         if (!condition_truth(v, yes) ||
-            !(block_at ? branches_after<CONTROL, HAND>(at, end, next) : branches_at<CONTROL, HAND>(at, end, next)))
+            !(block_at ? literal_branches_after<CONTROL>(at, end, next)
+                       : literal_branches<CONTROL>(at, end, next)))
             return call_control_framed<CONTROL>(fn, cursor, end, code, sub, name);
         *base = *v;
         in_place = true;
@@ -343,7 +333,7 @@ template <int CONTROL, bool HAND>
             at = condition_infix(at, end, base, op);
             if (!at) return call_control_framed<CONTROL>(fn, cursor, end, code, sub, name);
         }
-        if (!branches_at<CONTROL, HAND>(at, end, next))
+        if (!literal_branches<CONTROL>(at, end, next))
             return call_control_framed<CONTROL>(fn, cursor, end, code, sub, name);
         yes = natives::truthy(base);
         in_place = true;
@@ -390,11 +380,11 @@ template <int CONTROL, bool HAND>
 }  // namespace
 
 template <int CONTROL>
-[[gnu::flatten]] Cell* call_control_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, bool sub, const Cell* name) {
+[[gnu::flatten]] Cell* call_control_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, bool sub,
+                                          const Cell* name) {
     const Cell* handed;
     return control_fast<CONTROL, false>(fn, cursor, end, code, sub, name, handed);
 }
-
 
 // (The flag is tested by call_plain, which comes here only without it.)
 template <int CONTROL>

@@ -291,12 +291,7 @@ void eval_paren_path(const Cell* code, SeriesBuffer* buf, Cell* head) {
     // code frame names the paren; the path is its walk's first step.
     Pin pin(buf);
     CodeScope scope(*code, head);
-    Cell* cursor = nested(head, tail, &scope.frame.code, false);
-    if (cursor >= tail) [[likely]] {
-        if (__builtin_expect(signalled(), 0)) serve_block_end();
-        return;
-    }
-    walk_rest(scope.frame, buf, cursor, tail, slot, nullptr);
+    walk_on(scope.frame, buf, nested(head, tail, &scope.frame.code, false), tail, slot, nullptr);
 }
 
 namespace {
@@ -1083,7 +1078,8 @@ template <bool FLAGGED = false>
 // One operator applied the general way: untraced with a fast operator, by
 // infix_call; else its own function is called as eval_code calls one. As
 // apply_infix's step, with the cursor at the operator word.
-[[gnu::noinline]] Cell* apply_operator(Cell* cursor, Cell* end, const Cell* code, Cell* left, bool sub, const Cell* op) {
+[[gnu::noinline]] Cell* apply_operator(Cell* cursor, Cell* end, const Cell* code, Cell* left, bool sub,
+                                       const Cell* op) {
     Cell opw = *cursor;
     if (tracing) trace::event(trace::EV_FETCH, code, cursor, nullptr, &opw);
     int fast = tracing ? 0 : fast_op_kind(op);

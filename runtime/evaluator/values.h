@@ -236,11 +236,11 @@ inline void compare_integers(int kind, Cell* left, int64_t a, int64_t b) {
 
 // Combines two integers into `left` by the operator's fast code. The result
 // of an overflow is the exact value as a float!. Add and subtract, the
-// commonest, are tested first, and a comparison reads its truth from a
-// table: both cheaper than a jump through a table of cases. (Always in
-// line: the argument fetch's two one-argument ways would leave it out of
-// line, a call per operator.) (With `a32` given, the left operand read from
-// elsewhere.)
+// commonest, are tested first, and a comparison reads its truth from its
+// own code: both cheaper than a jump through a table of cases. `a32` is the
+// left operand, which may be read from elsewhere. (Always in line: the
+// argument fetch's two one-argument ways would leave it out of line, a call
+// per operator.)
 [[gnu::always_inline]] inline void combine_integers(int kind, Cell* left, int32_t a32, int32_t b32) {
     int32_t r;
     bool over;
