@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstring>
 #include "runtime/cell.h"
+#include "runtime/collector.h"
 #include "runtime/datatypes/function.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/evaluator/calls_internal.h"
@@ -17,6 +18,59 @@
 #include "runtime/stack.h"
 
 namespace zel::interpreter {
+
+// What a call by a path keeps while an argument's code runs, and only
+// then (nothing else can move or free a buffer): the descriptors of the
+// callable, and the buffer the path had when the call began, both read by
+// address; the path's cell rooted as well (the code may drop the path from
+// the block it was read from).
+struct PathKeep {
+    SeriesBuffer* list;
+    SeriesBuffer* path_buf;
+    Cell* path;
+};
+// Keeps what a PathKeep holds for a scope, when ON. (In line from the
+// start: the budget GCC leaves for its own choices in the callers' files
+// then stays as it was.)
+template <bool ON>
+class PathKept {
+public:
+    [[gnu::always_inline]] explicit PathKept(const PathKeep&) {}
+};
+template <>
+class PathKept<true> {
+public:
+    [[gnu::always_inline]] explicit PathKept(const PathKeep& k)
+        : list_(k.list), path_buf_(k.path_buf), path_(k.path) {
+        ++list_->pins;
+        ++path_buf_->pins;
+        collector::push_root(path_);
+    }
+    [[gnu::always_inline]] ~PathKept() {
+        collector::pop_root(path_);
+        --path_buf_->pins;
+        --list_->pins;
+    }
+    PathKept(const PathKept&) = delete;
+    PathKept& operator=(const PathKept&) = delete;
+
+private:
+    SeriesBuffer* list_;
+    SeriesBuffer* path_buf_;
+    Cell* path_;
+};
+// What pins `list` for a scope when ON: PinIf for a descriptors' buffer,
+// PathKept for a PathKeep.
+template <bool ON, class L>
+struct KeepOf {
+    using type = PinIf<ON>;
+};
+template <bool ON>
+struct KeepOf<ON, PathKeep> {
+    using type = PathKept<ON>;
+};
+template <bool ON, class L>
+using KeepIf = typename KeepOf<ON, L>::type;
 
 // Where operators_rest stopped, and the code's end as an operator applied
 // the general way left it (null when all were integer ones).
@@ -37,11 +91,16 @@ struct AfterOperators {
     cursor = apply_infix(cursor, end, code, slot, true, op);
     return {cursor, end_now(code, end)};
 }
-// The same with the buffer `list` pinned meanwhile (out of line, as is the
-// pin's way out on an error).
+// The same with the buffer `list` pinned meanwhile, or what a PathKeep
+// holds kept (out of line, as is the pin's way out on an error).
 [[gnu::noinline]] inline AfterOperators operators_rest_pinned(SeriesBuffer* list, Cell* cursor, Cell* end,
                                                               const Cell* code, Cell* slot, const Cell* op) {
     Pin pin(list);
+    return operators_rest(cursor, end, code, slot, op);
+}
+[[gnu::noinline]] inline AfterOperators operators_rest_pinned(const PathKeep& keep, Cell* cursor, Cell* end,
+                                                              const Cell* code, Cell* slot, const Cell* op) {
+    PathKept<true> kept(keep);
     return operators_rest(cursor, end, code, slot, op);
 }
 
@@ -52,9 +111,9 @@ struct AfterOperators {
 // the top cell, as they found it. One integer operator, the commonest
 // case, is combined in line. `list` as for fetch_leading. `general` is set
 // when an operator was applied the general way.
-template <bool PIN>
+template <bool PIN, class L>
 [[gnu::always_inline]] inline Cell* operators_on(Cell* cursor, Cell*& end, const Cell* code, Cell* slot,
-                                                 const Cell* op, bool& stop, SeriesBuffer* list, bool& general) {
+                                                 const Cell* op, bool& stop, L list, bool& general) {
     if (!tracing) {
         if (Cell* next = integer_infix(cursor, end, slot, op)) {
             cursor = next;
@@ -120,15 +179,16 @@ template <bool ANY = false>
 // descriptors are read by address: with PIN, their buffer `list` is pinned
 // here while an argument's code runs, the only time it could move (those
 // taken as they are, the commonest, run none: no pin then); without, the
-// caller keeps it pinned. `roomy`: the caller has made sure the stack has
+// caller keeps it pinned. (`list` may also be a PathKeep, whose buffers
+// are kept the same way.) `roomy`: the caller has made sure the stack has
 // room for all the arguments (an argument's evaluation leaves the top where
 // its push would), so that they are pushed without checks. ANY: the one
 // argument fetched is flagged PLAN_ANY_FIRST (check_type).
-template <bool PIN = false, bool ANY = false>
+template <bool PIN = false, bool ANY = false, class L = SeriesBuffer*>
 [[gnu::always_inline]] inline Cell* fetch_leading(const Cell* fn, const Cell* first, const Cell* d,
                                                   const Cell* fixed_end, Cell* cursor, Cell*& end, const Cell* code,
-                                                  const Cell* name, bool infix, bool& stop,
-                                                  SeriesBuffer* list = nullptr, bool roomy = false) {
+                                                  const Cell* name, bool infix, bool& stop, L list = nullptr,
+                                                  bool roomy = false) {
     if (infix) {
         // The left operand already sits in the frame's first cell.
         ++stack::top;
@@ -191,7 +251,7 @@ template <bool PIN = false, bool ANY = false>
         } else {
             bool named = value && is_callable(cell::type(value));
             {
-                PinIf<PIN> pin_list(list);
+                KeepIf<PIN, L> pin_list(list);
                 cursor = named ? call_named(cursor, value, end, code, infix)
                                : eval_expression(cursor, end, code, infix, true, false);
             }

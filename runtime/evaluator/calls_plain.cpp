@@ -2,6 +2,7 @@
 // word, or by a path of refinement words. Their arguments are fetched by the
 // summary of the callable's descriptor list.
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include "runtime/actions_stack.h"
 #include "runtime/cells.h"
@@ -26,10 +27,10 @@ namespace {
 // `from` (0-based; those before it are pushed already) up to `count` of
 // them; returns the cursor after them. `stop`, PIN and `list` as for
 // fetch_leading.
-template <bool PIN = false>
+template <bool PIN = false, class L = SeriesBuffer*>
 [[gnu::always_inline]] inline Cell* fetch_fixed(const Cell* fn, const Cell* descs, Cell* cursor, Cell*& end,
                                                 const Cell* code, const Cell* name, bool infix, bool& stop,
-                                                int from = 0, int count = 255, SeriesBuffer* list = nullptr) {
+                                                int from = 0, int count = 255, L list = nullptr) {
     const Cell* first = descs + plan_first(descs);
     uint32_t n = plan_count(descs);
     if (static_cast<uint32_t>(count) < n) n = static_cast<uint32_t>(count);
@@ -42,9 +43,9 @@ template <bool PIN = false>
 // made for it: no loop, and no check of the stack's room for it: its cell
 // is the frame's result cell, which marking the frame made sure of. PIN
 // and `stop` as for fetch_leading.
-template <bool PIN>
-[[gnu::always_inline]] inline Cell* fetch_flagged(const Cell* fn, const Cell* descs, SeriesBuffer* lb, Cell* cursor,
-                                                  Cell*& end, const Cell* code, const Cell* name, bool& stop) {
+template <bool PIN, class L = SeriesBuffer*>
+[[gnu::always_inline]] inline Cell* fetch_flagged(const Cell* fn, const Cell* descs, L lb, Cell* cursor, Cell*& end,
+                                                  const Cell* code, const Cell* name, bool& stop) {
     // (Its descriptor mostly takes any value, an argument with no types.)
     if ((descs->w1 & (0xFFFF | PLAN_ANY_FIRST)) == (1u | 1u << 8 | PLAN_ANY_FIRST)) [[likely]]
         return fetch_leading<PIN, true>(fn, descs + 1, descs + 1, descs + 2, cursor, end, code, name, false, stop, lb,
@@ -54,27 +55,42 @@ template <bool PIN>
     return fetch_fixed<PIN>(fn, descs, cursor, end, code, name, false, stop, 0, 255, lb);
 }
 
+// Four slots in a row after a function's leading arguments, by the bits
+// of the index (bit k set: slot k is a refinement's flag): a flag off is a
+// logic false, any other slot a none.
+struct RestRun {
+    alignas(64) Cell cells[4];
+};
+constexpr auto REST_RUNS = [] {
+    std::array<RestRun, 16> runs{};
+    for (uint32_t i = 0; i < 16; ++i)
+        for (uint32_t k = 0; k < 4; ++k) runs[i].cells[k] = Cell{(i >> k & 1) ? TYPE_LOGIC : TYPE_NONE, 0, 0, 0};
+    return runs;
+}();
+
 // A function's slots after its leading arguments: refinements off, their
 // arguments none, then the locals. A few are pushed by the summary's
 // pattern when the stack has room for them all; else one by one from the
 // descriptors, so that a full stack is met where it always was.
 inline void push_rest(const Cell* descs, const Cell* tail) {
-    // (No pattern, a count of 0, wraps to the largest count: never room.)
+    // The pattern's slots are written four at a time, whole cells copied
+    // from REST_RUNS: the room asked for covers the cells written past the
+    // new top (up to three, dead ones). (No pattern, a count of 0, wraps to
+    // the largest count: never room.)
     uint32_t n = descs->w1 >> PLAN_REST_SHIFT;
-    if (n - 1 < static_cast<uint32_t>(stack::args_end - stack::top)) [[likely]] {
+    if (uint64_t{n - 1} + 4 <= static_cast<uint64_t>(stack::args_end - stack::top)) [[likely]] {
         uint32_t flags = descs->w3;
         Cell* c = stack::top;
         Cell* last = c + n;
         stack::top = last;
-        // A flag off is a logic false, the cell of a none but for its type:
-        // each slot is written with no test, as two doublewords.
-        static_assert(TYPE_LOGIC == TYPE_NONE + 1, "a flag's type follows none's");
         do {
-            uint64_t low = TYPE_NONE + (flags & 1), high = 0;
-            flags >>= 1;
-            std::memcpy(&c->header, &low, sizeof low);
-            std::memcpy(&c->w2, &high, sizeof high);
-        } while (++c < last);
+            const Cell* run = REST_RUNS[flags & 15].cells;
+            flags >>= 4;
+            c[0] = run[0];
+            c[1] = run[1];
+            c[2] = run[2];
+            c[3] = run[3];
+        } while ((c += 4) < last);
         return;
     }
     for (const Cell* d = descs + descs->w2; d < tail; ++d) {
@@ -361,26 +377,29 @@ inline const Cell* bound_refinement(const Cell* item, Node ctx, const Cell* desc
     return cell::type(r) == TYPE_REFINEMENT && r->w2 == item->w2 ? r : nullptr;
 }
 
-// Whether the items of `path` after the one at `name_pos` are all words, as
+// Whether the path's items from `p` up to `path_tail` are all words, as
 // call_refined takes them.
-inline bool words_after(const Cell* path, const Cell* name_pos) {
-    const Cell* path_tail = series::buffer_of(path)->tail_cell();
-    for (const Cell* p = name_pos + 1; p < path_tail; ++p)
+inline bool words_from(const Cell* p, const Cell* path_tail) {
+    for (; p < path_tail; ++p)
         if (cell::type(p) != TYPE_WORD) return false;
     return true;
 }
 
 // call_path's work, for the two ways in: a function and the path's items
-// the caller has read, all words (words_after). PLAIN: the callable is a
-// function flagged FLAG_PLAIN_CALL, whose list is built, its summary
-// simple, and which is called as a plain call calls it; else any callable.
+// the caller has read, all words (words_from), the path's buffer `pb`
+// ending at `path_tail`.
+// PLAIN: the callable is a function flagged FLAG_PLAIN_CALL, whose list is
+// built, its summary simple, and which is called as a plain call calls it;
+// the list and the path are then kept only while an argument's code runs
+// (PathKeep), the caller holding neither. Else any callable, the caller
+// keeping the path rooted and pinned through the call.
 template <bool PLAIN>
 [[gnu::always_inline]] inline Cell* call_refined(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code,
-                                                 const Cell* path, const Cell* name_pos) {
+                                                 const Cell* path, const Cell* name_pos, SeriesBuffer* pb,
+                                                 const Cell* path_tail) {
     Cell fn = *fn_in;
     uint32_t t = cell::type(&fn);
     if (!PLAIN && t == TYPE_ROUTINE) return nullptr;
-    const Cell* path_tail = series::buffer_of(path)->tail_cell();
     stack::push(&fn);  // kept alive while its list may be built
     const Cell* more = more_of(&fn);
     Cell body = more[0];  // a function's, read before the list may be built
@@ -390,13 +409,14 @@ template <bool PLAIN>
         --stack::top;
         return nullptr;
     }
-    Pin pin_list(lb);
+    PinIf<!PLAIN> pin_list(lb);
+    const PathKeep keep{lb, pb, const_cast<Cell*>(path)};
     Cell name = *name_pos;
     name.header &= ~FLAG_NEW_LINE;
     bool native = !PLAIN && is_native_like(t);
     if (native) stack::mark_interp_native(&name); else stack::mark_interp_func(&name);
     bool stop = false;
-    cursor = PLAIN ? fetch_flagged<false>(&fn, descs, lb, cursor, end, code, &name, stop)
+    cursor = PLAIN ? fetch_flagged<true>(&fn, descs, keep, cursor, end, code, &name, stop)
                    : fetch_fixed(&fn, descs, cursor, end, code, &name, false, stop);
     if (stop) return cursor;
     Cell* base = stack::arguments;
@@ -449,7 +469,10 @@ template <bool PLAIN>
                 if (native || op) {
                     stack::push(v);
                     if (op) {
-                        cursor = infix_from(cursor, end, code, before, true, op);
+                        {
+                            PathKept<PLAIN> kept(keep);
+                            cursor = infix_from(cursor, end, code, before, true, op);
+                        }
                         if (pending) return cursor;
                     }
                     v = stack::top_cell();
@@ -457,8 +480,11 @@ template <bool PLAIN>
                     stack::overflow(5);  // where its push would have met a full stack
                 }
             } else {
-                cursor = fetch_arg_of(&fn, &name, code, cursor, end, kind_of(d),
-                                      spec_position(descs, static_cast<int32_t>(d - descs)));
+                {
+                    PathKept<PLAIN> kept(keep);
+                    cursor = fetch_arg_of(&fn, &name, code, cursor, end, kind_of(d),
+                                          spec_position(descs, static_cast<int32_t>(d - descs)));
+                }
                 end = end_now(code, end);
                 if (pending) return cursor;
                 v = stack::top_cell();
@@ -489,75 +515,99 @@ template <bool PLAIN>
 }  // namespace
 
 namespace {
-// call_refined for any callable, out of line: call_path_of, which puts all
+// call_refined for any callable, out of line: call_sub_path, which puts all
 // it calls in line, then holds one copy of the refinement walk (the flagged
 // functions'), not two.
 [[gnu::noinline]] Cell* call_refined_any(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code,
-                                         const Cell* path, const Cell* name_pos) {
-    return call_refined<false>(fn_in, cursor, end, code, path, name_pos);
+                                         const Cell* path, const Cell* name_pos, SeriesBuffer* pb) {
+    return call_refined<false>(fn_in, cursor, end, code, path, name_pos, pb, pb->tail_cell());
 }
 }  // namespace
 
 Cell* call_path(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, const Cell* path, const Cell* name_pos) {
-    if (!words_after(path, name_pos)) return nullptr;
-    return call_refined_any(fn_in, cursor, end, code, path, name_pos);
+    SeriesBuffer* pb = series::buffer_of(path);
+    if (!words_from(name_pos + 1, pb->tail_cell())) return nullptr;
+    return call_refined_any(fn_in, cursor, end, code, path, name_pos, pb);
 }
 
 namespace {
-// call_named_path once its head, at `head` in the path's buffer, is known
-// to hold `fn_value`, a callable; the result is pushed. `path` is the
-// caller's copy of the path, which stays as it is through the call: the
-// path is walked in the form it had when the call began, that cell rooted
-// and its buffer kept in place meanwhile. Everything it calls in this file
-// but call_refined_any is put in line (flatten): GCC otherwise leaves the
-// body's run and the frame's end out of line in a function this size. noipa
-// keeps its arguments as they are, so that the call to it is a plain jump.
-[[gnu::flatten, gnu::noipa]] Cell* call_path_of(const Cell* path, const Cell* head, const Cell* fn_value,
-                                                   Cell* cursor, Cell* end, const Cell* code) {
+// call_sub_path's way for any callable but a flagged function, or a path
+// with other items than words, the path's head at `head` holding callable
+// `fn_value`: the path's cell rooted and its buffer kept in place through
+// the call.
+[[gnu::noinline]] Cell* call_path_other(const Cell* path, const Cell* head, const Cell* fn_value, Cell* cursor,
+                                        Cell* end, const Cell* code, bool words) {
     collector::Root keep_path(const_cast<Cell*>(path));
-    Pin pin(series::buffer_of(path));
+    SeriesBuffer* pb = series::buffer_of(path);
+    Pin pin(pb);
+    Cell fn = *fn_value;  // called after its list may be built
+    Cell* saved_top = stack::top;
+    Cell* next = words ? call_refined_any(&fn, cursor, end, code, path, head, pb) : nullptr;
+    cursor = next ? next : eval_code(&fn, cursor, end, code, true, path, head, nullptr, 0, false);
+    return end_path_call(cursor, path, saved_top, true);
+}
+
+// walk_path for call_sub_path, with no more arguments than it has: the way
+// there is a jump.
+[[gnu::noinline]] Cell* walk_sub_path(const Cell* path, Cell* cursor, Cell* end, const Cell* code) {
+    return walk_path(path, cursor, end, code, false, false, true, false);
+}
+}  // namespace
+
+// A path whose head word holds a callable is called here, its result
+// pushed; the rest goes to walk_path. `path` is the caller's copy of the
+// path, which stays as it is through the call: the call walks the path in
+// the form it had when it began, that cell rooted and its buffer kept in
+// place while code can run. Everything it calls in this file but
+// call_path_other is put in line (flatten): GCC otherwise leaves the body's
+// run and the frame's end out of line in a function this size. noipa keeps
+// its arguments as they are, so that the calls to it are plain jumps.
+[[gnu::flatten, gnu::noipa]] Cell* call_sub_path(const Cell* path, Cell* cursor, Cell* end, const Cell* code) {
+    const Cell* head;
+    const Cell* fn_value;
+    {
+        // (The index is within the series: no clamping.)
+        SeriesBuffer* b = series::buffer_of(path);
+        head = b->head_cell() + path->w1;
+        if (head >= b->tail_cell() || cell::type(head) != TYPE_WORD || !(fn_value = bound_value(head)) ||
+            !is_callable(cell::type(fn_value))) [[unlikely]]
+            return walk_sub_path(path, cursor, end, code);
+    }
     // Flagged functions, the commonest, compiled apart. (Control natives
     // take the same flag bit: the type is tested with it.) Their call ends
     // the way end_path_call would end it: untraced here, it stays so through
     // the call, for tracing only begins and ends within a native's run.
     // A path with other items than words goes the general way.
+    SeriesBuffer* pb = series::buffer_of(path);
+    const Cell* path_tail = pb->tail_cell();
     constexpr uint32_t plain = TYPE_FUNCTION | FLAG_PLAIN_CALL;
     bool flagged = (fn_value->header & (CELL_TYPE_MASK | FLAG_PLAIN_CALL)) == plain;
-    bool words = words_after(path, head);
-    if (flagged && words) return call_refined<true>(fn_value, cursor, end, code, path, head);
-    Cell fn = *fn_value;  // called after its list may be built
-    Cell* saved_top = stack::top;
-    Cell* next = words ? call_refined_any(&fn, cursor, end, code, path, head) : nullptr;
-    cursor = next ? next : eval_code(&fn, cursor, end, code, true, path, head, nullptr, 0, false);
-    return end_path_call(cursor, path, saved_top, true);
+    bool words = words_from(head + 1, path_tail);
+    if (flagged && words) [[likely]] return call_refined<true>(fn_value, cursor, end, code, path, head, pb, path_tail);
+    return call_path_other(path, head, fn_value, cursor, end, code, words);
 }
 
-// The same, its result then made the current result.
-[[gnu::noinline]] Cell* call_path_last(const Cell* path, const Cell* head, const Cell* fn_value, Cell* cursor,
-                                       Cell* end, const Cell* code) {
-    Cell* saved_top = stack::top;
-    cursor = call_path_of(path, head, fn_value, cursor, end, code);
-    if (!pending) {
-        Cell r = *stack::top_cell();
-        stack::top = saved_top;
-        stack::set_last_keep(&r);
-    }
-    return cursor;
-}
-}  // namespace
-
-Cell* call_named_path(const Cell* path_in, Cell* cursor, Cell* end, const Cell* code, bool sub, bool case_) {
-    SeriesBuffer* pb = series::buffer_of(path_in);
-    if (static_cast<int64_t>((pb->tail - pb->head) / sizeof(Cell)) > static_cast<int64_t>(path_in->w1)) {
+Cell* call_named_path(const Cell* path, Cell* cursor, Cell* end, const Cell* code, bool sub, bool case_) {
+    if (sub && !case_) [[likely]] return call_sub_path(path, cursor, end, code);
+    SeriesBuffer* pb = series::buffer_of(path);
+    if (static_cast<int64_t>((pb->tail - pb->head) / sizeof(Cell)) > static_cast<int64_t>(path->w1)) {
         // The index is within the series: no clamping.
-        const Cell* head = pb->head_cell() + path_in->w1;
+        const Cell* head = pb->head_cell() + path->w1;
         const Cell* fn_value = cell::type(head) == TYPE_WORD ? bound_value(head) : nullptr;
         if (fn_value && is_callable(cell::type(fn_value))) {
-            if (sub) [[likely]] return call_path_of(path_in, head, fn_value, cursor, end, code);
-            return call_path_last(path_in, head, fn_value, cursor, end, code);
+            // call_sub_path makes the call (its result then made the
+            // current result, unless sub).
+            Cell* saved_top = stack::top;
+            cursor = call_sub_path(path, cursor, end, code);
+            if (!sub && !pending) {
+                Cell r = *stack::top_cell();
+                stack::top = saved_top;
+                stack::set_last_keep(&r);
+            }
+            return cursor;
         }
     }
-    return walk_path(path_in, cursor, end, code, false, false, sub, case_);
+    return walk_path(path, cursor, end, code, false, false, sub, case_);
 }
 
 }  // namespace zel::interpreter

@@ -232,13 +232,14 @@ template <bool room = false>
 // follow apply to it. With FRONT (a paren starting an expression of a
 // block's walk), a paren's first call is made in line (eval_block_front):
 // the operators' right operands and loops' bodies do without, whose callers
-// would save more registers for it than it saves.
-template <bool FRONT = false>
+// would save more registers for it than it saves. PATH: the value is a
+// path, as the caller found.
+template <bool FRONT = false, bool PATH = false>
 [[gnu::always_inline]] inline Cell* nested(Cell* cursor, Cell* end, const Cell* code, bool prefix) {
     // They nest with no frame marked: the machine stack bounds their depth.
     stack::check_machine_stack();
     Cell* slot = stack::top;
-    if (cell::type(cursor) == TYPE_PAREN) {
+    if (!PATH && cell::type(cursor) == TYPE_PAREN) {
         if (FRONT) {
             eval_block_front<true>(cursor);
         } else {
@@ -250,7 +251,7 @@ template <bool FRONT = false>
     } else {
         // eval_path's own way for a path neither set nor get, untraced.
         Cell path = *cursor;
-        cursor = call_named_path(&path, cursor + 1, end, code, true, false);
+        cursor = call_sub_path(&path, cursor + 1, end, code);
         if (pending) return cursor;
     }
     if (prefix) return cursor;
@@ -291,7 +292,7 @@ void eval_paren_path(const Cell* code, SeriesBuffer* buf, Cell* head) {
     // code frame names the paren; the path is its walk's first step.
     Pin pin(buf);
     CodeScope scope(*code, head);
-    walk_on(scope.frame, buf, nested(head, tail, &scope.frame.code, false), tail, slot, nullptr);
+    walk_on(scope.frame, buf, nested<false, true>(head, tail, &scope.frame.code, false), tail, slot, nullptr);
 }
 
 namespace {

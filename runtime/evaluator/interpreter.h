@@ -169,8 +169,11 @@ Cell* call_path(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, const
 // a callable: the call, its refinements the path's other items, the result
 // pushed (sub) or made the current result. Any other path goes to walk_path.
 // `path` is a copy the caller keeps, unchanged, through the call (no cell of
-// a series, which the call's code could change): the call roots it.
+// a series, which the call's code could change): the call roots it while
+// code runs.
 Cell* call_named_path(const Cell* path, Cell* cursor, Cell* end, const Cell* code, bool sub, bool case_);
+// call_named_path(path, cursor, end, code, true, false).
+Cell* call_sub_path(const Cell* path, Cell* cursor, Cell* end, const Cell* code);
 // Evaluates a path, a get-path (get) or a set-path's assignment (set). A
 // path neither set nor get is a copy the caller keeps (as call_named_path).
 Cell* eval_path(const Cell* path, Cell* cursor, Cell* end, const Cell* code, bool set, bool get, bool sub,
