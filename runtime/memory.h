@@ -226,9 +226,11 @@ uint8_t* grow_tail(Node node, uint64_t n);
 // buffer abandoned by an expansion while pinned stays alive until unpinned.
 class Pin {
 public:
-    explicit Pin(SeriesBuffer* b) : buf_(b) { ++buf_->pins; }
+    // (Always in line, on the ways out of an exception too: called there,
+    // the destructor would need the pin kept in memory on the way in.)
+    [[gnu::always_inline]] explicit Pin(SeriesBuffer* b) : buf_(b) { ++buf_->pins; }
     explicit Pin(const Cell* series) : Pin(series::buffer_of(series)) {}
-    ~Pin() { --buf_->pins; }
+    [[gnu::always_inline]] ~Pin() { --buf_->pins; }
     Pin(const Pin&) = delete;
     Pin& operator=(const Pin&) = delete;
     // The pinned buffer's end now, but not past `end`. Code walked through

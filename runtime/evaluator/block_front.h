@@ -3,6 +3,7 @@
 // eval_block_at's own call and register saves.
 #pragma once
 #include "runtime/cell.h"
+#include "runtime/evaluator/call_flags.h"
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/evaluator/values.h"
 #include "runtime/memory.h"
@@ -11,18 +12,26 @@
 
 namespace zel::interpreter {
 
+// call_plain's way for a control native flagged FLAG_PLAIN_CONTROL (see
+// calls_fetch.h), CONTROL 2 for either, 1 for if and unless.
+template <int CONTROL>
+Cell* call_control_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, bool sub, const Cell* name);
+
 // A block's walk after its first expression, made before it (by a front):
 // the walk goes on from `cursor` when the block has more, its code frame
 // `frame` and its pinned buffer `buf` as eval_block_at makes them, `slot`
 // where each value lands and `seen` as walk_rest takes it; else the block's
-// end is met as the walk meets it.
-[[gnu::always_inline]] inline void walk_on(CodeFrame& frame, SeriesBuffer* buf, Cell* cursor, Cell* tail, Cell* slot,
+// end is met as the walk meets it. False when the end was met with
+// signalled() clear (no exit pending), as eval_block_front tells it.
+[[gnu::always_inline]] inline bool walk_on(CodeFrame& frame, SeriesBuffer* buf, Cell* cursor, Cell* tail, Cell* slot,
                                            const Cell* seen) {
     if (cursor >= tail) [[likely]] {
-        if (__builtin_expect(signalled(), 0)) serve_block_end();
-        return;
+        if (!__builtin_expect(signalled(), 0)) return false;
+        serve_block_end();
+        return true;
     }
     walk_rest(frame, buf, cursor, tail, slot, seen);
+    return true;
 }
 
 // eval_block_at(code, buf, head), `tail` the end of the block's buffer; with
@@ -52,10 +61,12 @@ template <bool PATHS>
 // expressions after it, when there are any, are walked by walk_rest. One
 // whose first value is another word goes to eval_block_word, with the
 // word's value. Any other block goes to eval_block_at; with PATHS (a
-// paren), one whose first value is a path to eval_paren_path.
+// paren), one whose first value is a path to eval_paren_path. A function's
+// body (not PATHS) mostly starts with if, unless or either, and a paren
+// with a function's call: flagged for their plain ways, they are called by
+// them here, with no call_plain between.
 template <bool PATHS>
-[[gnu::always_inline]] inline void eval_block_front(const Cell* code) {
-    SeriesBuffer* buf = node_table[code->w2];
+[[gnu::always_inline]] inline bool eval_block_front(const Cell* code, SeriesBuffer* buf) {
     Cell* head = buf->head_cell() + code->w1;
     Cell* tail = buf->tail_cell();
     const Cell* v;
@@ -63,17 +74,34 @@ template <bool PATHS>
         uint32_t vt = cell::type(v);
         if (!is_callable(vt)) [[unlikely]] {
             eval_block_word<PATHS>(code, buf, head, tail, v);
-            return;
+            return true;
         }
+        // (Either is the one flagged without FLAG_PLAIN_IF. The header is
+        // read before the pin's and the code frame's stores.)
+        constexpr uint32_t either = TYPE_NATIVE | FLAG_PLAIN_CONTROL;
+        constexpr uint32_t function = TYPE_FUNCTION | FLAG_PLAIN_CALL;
+        uint32_t shape = v->header & (CELL_TYPE_MASK | FLAG_PLAIN_CONTROL | FLAG_PLAIN_IF);
         Cell* slot = stack::top;
         Pin pin(buf);
         CodeScope scope(*code, head);
         const Cell* seen = nullptr;
-        Cell* cursor = call_named(head, v, tail, &scope.frame.code, false, seen);
-        walk_on(scope.frame, buf, cursor, tail, slot, seen);
-        return;
+        Cell* cursor;
+        if (!PATHS && shape == either)
+            cursor = call_named<call_control_plain<2>>(head, v, tail, &scope.frame.code, false, seen);
+        else if (!PATHS && shape == (either | FLAG_PLAIN_IF))
+            cursor = call_named<call_control_plain<1>>(head, v, tail, &scope.frame.code, false, seen);
+        else if (PATHS && (shape & ~FLAG_PLAIN_REST) == function)
+            cursor = call_named<call_function_flagged>(head, v, tail, &scope.frame.code, false, seen);
+        else
+            cursor = call_named(head, v, tail, &scope.frame.code, false, seen);
+        return walk_on(scope.frame, buf, cursor, tail, slot, seen);
     }
     eval_block_other<PATHS>(code, buf, head, tail);
+    return true;
+}
+template <bool PATHS>
+[[gnu::always_inline]] inline bool eval_block_front(const Cell* code) {
+    return eval_block_front<PATHS>(code, node_table[code->w2]);
 }
 
 }  // namespace zel::interpreter

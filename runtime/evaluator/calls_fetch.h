@@ -82,11 +82,9 @@ struct AfterOperators {
 // operators after it, or one it could not combine.
 [[gnu::noinline]] inline AfterOperators operators_rest(Cell* cursor, Cell* end, const Cell* code, Cell* slot,
                                                        const Cell* op) {
-    if (!tracing) {
-        while (Cell* next = integer_infix(cursor, end, slot, op)) {
-            cursor = next;
-            if (!(op = infix_follows(cursor, end))) return {cursor, nullptr};
-        }
+    while (Cell* next = integer_infix(cursor, end, slot, op)) {
+        cursor = next;
+        if (!(op = infix_follows(cursor, end))) return {cursor, nullptr};
     }
     cursor = apply_infix(cursor, end, code, slot, true, op);
     return {cursor, end_now(code, end)};
@@ -110,15 +108,15 @@ struct AfterOperators {
 // then need not look at the pending code again. They leave the result in
 // the top cell, as they found it. One integer operator, the commonest
 // case, is combined in line. `list` as for fetch_leading. `general` is set
-// when an operator was applied the general way.
+// when an operator was applied the general way. Untraced, as fetch_leading
+// is: tracing cannot begin meanwhile (a traced run, and a function's own
+// switch of it, begin and end within one call).
 template <bool PIN, class L>
 [[gnu::always_inline]] inline Cell* operators_on(Cell* cursor, Cell*& end, const Cell* code, Cell* slot,
                                                  const Cell* op, bool& stop, L list, bool& general) {
-    if (!tracing) {
-        if (Cell* next = integer_infix(cursor, end, slot, op)) {
-            cursor = next;
-            if (!(op = infix_follows(cursor, end))) [[likely]] return cursor;
-        }
+    if (Cell* next = integer_infix(cursor, end, slot, op)) {
+        cursor = next;
+        if (!(op = infix_follows(cursor, end))) [[likely]] return cursor;
     }
     AfterOperators after = PIN ? operators_rest_pinned(list, cursor, end, code, slot, op)
                                : operators_rest(cursor, end, code, slot, op);
@@ -169,10 +167,11 @@ template <bool ANY = false>
     if (!taken) [[unlikely]] check_wide(ts, name, fn, v, argn);
 }
 
-// Pushes the leading arguments from descriptor `d` (those before it are
-// pushed already) up to `fixed_end`; `first` is the first leading
-// descriptor, from which reports count positions. Returns the cursor after
-// them; `end` becomes the code's end as the arguments' evaluation left it.
+// Pushes the leading arguments of an untraced call from descriptor `d`
+// (those before it are pushed already) up to `fixed_end`; `first` is the
+// first leading descriptor, from which reports count positions. Returns
+// the cursor after them; `end` becomes the code's end as the arguments'
+// evaluation left it.
 // `stop` is set when an argument's evaluation leaves an exit pending (the
 // cursor is then where it stopped); it is left alone otherwise, for the
 // pending code can only be set where an argument is evaluated. The

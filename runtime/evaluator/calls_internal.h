@@ -214,10 +214,18 @@ inline void end_body_run(Node ctx, uint32_t saved, Node outer_ctx, Cell* outer_v
 // With FRONT (PLAIN too; the caller includes block_front.h), the body's
 // first call is made in line (eval_block_front): only where the caller's
 // registers are saved anyway (a function's plain call, not a path's).
+// Returns whether an exit is left pending (the pending code then nonzero):
+// a front that met the body's end with signalled() clear tells that none
+// is, with no second look at the code.
 template <bool PLAIN = false, bool FRONT = false>
-[[gnu::always_inline]] inline void run_block_body(const Cell* fn, const Cell* body, const Cell* name) {
+[[gnu::always_inline]] inline bool run_block_body(const Cell* fn, const Cell* body, const Cell* name) {
     Node ctx = fn->w1;
-    Cell* cc = context::context_cell(ctx);
+    // The node table is read once for the context and the body's buffer:
+    // the stores to the frame and the context in between could otherwise
+    // be taken to change it.
+    SeriesBuffer* const* nodes = node_table;
+    Cell* cc = nodes[ctx]->head_cell();
+    SeriesBuffer* body_buf = FRONT ? nodes[body->w2] : nullptr;
     CallFrame* frame = stack::top_frame();
     uint32_t kept = cc->w2;
     // (The values word's store between the frame's two: GCC would join
@@ -236,8 +244,14 @@ template <bool PLAIN = false, bool FRONT = false>
         // The prolog's callback is covered too: whatever it throws, the
         // context gets its values pointer back.
         if (!PLAIN && tracing) trace::event(trace::EV_PROLOG, body, nullptr, name, fn);
-        if constexpr (FRONT) eval_block_front(body);
-        else if (PLAIN) eval_block_plain(body);
+        if constexpr (FRONT) {
+            // (Ended here, rather than with a flag tested where the ways
+            // join, which the other way would pay for.)
+            if (!eval_block_front(body, body_buf)) [[likely]] {
+                end_body_run(ctx, kept, outer_ctx, outer_values);
+                return false;
+            }
+        } else if (PLAIN) eval_block_plain(body);
         else eval_block(body, true);
     } catch (const Thrown& t) {
         if (t.code != THROWN_RETURN && t.code != THROWN_EXIT) {
@@ -272,6 +286,7 @@ template <bool PLAIN = false, bool FRONT = false>
     // (Tested for any code first: the caller's own test of it then folds
     // into this one.)
     if (__builtin_expect(pending != 0, 0) && (pending == THROWN_RETURN || pending == THROWN_EXIT)) pending = 0;
+    return pending != 0;
 }
 // The same for any body cell: one that is no block gives none (in the
 // frame's result cell, the top one).

@@ -196,8 +196,12 @@ template <bool GENERAL>
     // mark's); else they meet the full stack one after the other, as they
     // always did.
     if (stack::call_top < stack::call_end && stack::top + 1 < stack::args_end) [[likely]] {
-        *stack::top++ = fn;
-        stack::mark_interp_func(name);
+        // The top is written last: the argument fetch reads it next, which
+        // the frame's stores before it would make GCC read again.
+        Cell* at = stack::top;
+        *at = fn;
+        stack::open_frame_at(at + 1, name->w2, name->w1, FRAME_INTERP_FUNC)->fctx = 0;
+        stack::top = at + 1;
     } else {
         stack::push(&fn);
         stack::mark_interp_func(name);
@@ -217,9 +221,9 @@ template <bool GENERAL>
         cursor = fetch_flagged<true>(&fn, descs, lb, cursor, end, code, name, stop);
         if (stop) return cursor;
         if (fn.header & FLAG_PLAIN_REST) push_rest(descs, lb->tail_cell());
-        run_block_body<true, true>(&fn, &body, name);
-        if (pending) return cursor;
-        finish_from_top(sub);
+        if (run_block_body<true, true>(&fn, &body, name)) return cursor;
+        // (The commoner call, an argument's or an operand's, laid out first.)
+        if (__builtin_expect(sub, 1)) finish_from_top(true); else finish_from_top(false);
         return cursor;
     }
     if (pending) return cursor;

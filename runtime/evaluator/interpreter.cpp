@@ -241,12 +241,13 @@ template <bool FRONT = false, bool PATH = false>
     Cell* slot = stack::top;
     if (!PATH && cell::type(cursor) == TYPE_PAREN) {
         if (FRONT) {
-            eval_block_front<true>(cursor);
+            // (A front that met the paren's end with no exit pending says so.)
+            if (eval_block_front<true>(cursor) && pending) return cursor;
         } else {
             SeriesBuffer* buf = node_table[cursor->w2];
             eval_block_other<true>(cursor, buf, buf->head_cell() + cursor->w1, buf->tail_cell());
+            if (pending) return cursor;
         }
-        if (pending) return cursor;
         ++cursor;
     } else {
         // eval_path's own way for a path neither set nor get, untraced.

@@ -98,9 +98,14 @@ inline void eval_block_plain(const Cell* code) {
 }
 // eval_block_plain(code) for a caller that includes block_front.h, where
 // it is defined: the call that starts the block, the commonest first
-// expression, is made in line.
+// expression, is made in line. False when the block's end was met right
+// after that call with signalled() clear (no exit pending); true
+// otherwise, the pending code then to be looked at.
 template <bool PATHS = false>
-inline void eval_block_front(const Cell* code);
+inline bool eval_block_front(const Cell* code);
+// The same for a caller that has looked up the block's buffer, `buf`.
+template <bool PATHS = false>
+inline bool eval_block_front(const Cell* code, SeriesBuffer* buf);
 // eval_block_at(code, buf, head) for a paren whose first value, at `head`,
 // is a path: its call is made with one call level less (eval_block_at's
 // walk would reach it through eval_nested).

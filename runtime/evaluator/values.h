@@ -352,14 +352,17 @@ inline void compare_integers(int kind, Cell* left, int64_t a, int64_t b) {
 // Calls the callable `fn` named by the word at `cursor` (untraced), its
 // value pushed, then applies the operators that follow unless `prefix`.
 // `seen` as for infix_after_eval: the value of the word that follows the
-// call when it is no operator (left alone otherwise).
+// call when it is no operator (left alone otherwise). CALL is call_plain,
+// or the way of it that a caller has picked for `fn`.
+using PlainCall = Cell* (*)(const Cell*, Cell*, Cell*, const Cell*, bool, const Cell*);
+template <PlainCall CALL = call_plain>
 [[gnu::always_inline]] inline Cell* call_named(Cell* cursor, const Cell* fn_value, Cell* end, const Cell* code,
                                                bool prefix, const Cell*& seen) {
     Cell* start = stack::top;
     Cell w = *cursor;
     w.header &= ~FLAG_NEW_LINE;
     // call_plain copies the callable before anything can move it.
-    cursor = call_plain(fn_value, cursor + 1, end, code, true, &w);
+    cursor = CALL(fn_value, cursor + 1, end, code, true, &w);
     if (prefix) return cursor;
     return operators_after_call(start, cursor, end, code, seen);
 }
