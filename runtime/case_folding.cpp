@@ -7,20 +7,7 @@
 
 namespace zel::casefold {
 
-uint32_t upper_table[65536];
-uint32_t lower_table[65536];
-
 namespace {
-
-void fill(uint32_t* table, const uint32_t* pairs, uint32_t count) {
-    for (uint32_t i = 0; i < count; ++i) table[pairs[2 * i]] = pairs[2 * i + 1];
-}
-
-// The tables are ready before any code runs, even code that never starts
-// the runtime (tools, tests of single modules).
-struct Filler {
-    Filler() { init(); }
-} filler;
 
 // The value of the pair whose first member is cp, in pairs sorted by it.
 uint32_t find_pair(uint32_t cp, const uint32_t* pairs, uint32_t count) {
@@ -56,12 +43,6 @@ uint32_t part_count(const Cell* value, const Cell* part, uint32_t head, uint32_t
 }
 
 }  // namespace
-
-void init() {
-    using namespace unicode_tables;
-    fill(upper_table, TO_UPPER_PAIRS, TO_UPPER_PAIR_COUNT);
-    fill(lower_table, TO_LOWER_PAIRS, TO_LOWER_PAIR_COUNT);
-}
 
 uint32_t change_supplementary(uint32_t cp, bool upper) {
     using namespace unicode_tables;

@@ -2,21 +2,17 @@
 //
 // The basic plane maps through two direct tables of 65,536 entries (0: no
 // mapping), so the case-insensitive comparisons and hashes pay one indexed
-// read per code point; the supplementary planes look up short sorted pair
+// read per code point. The compiler builds them: read-only data mapped from
+// the program file as it is read, nothing to fill (and no page to commit)
+// at start-up. The supplementary planes look up short sorted pair
 // tables. The mappings are the Unicode simple case mappings, plus sharp s
 // (DFh) to S (53h) when upper-casing.
 #pragma once
 #include <cstdint>
 #include "runtime/cell.h"
+#include "runtime/unicode_tables.h"
 
 namespace zel::casefold {
-
-extern uint32_t upper_table[65536];
-extern uint32_t lower_table[65536];
-
-// Fills the direct tables from their pair lists (done before main; calling
-// it again is harmless).
-void init();
 
 // Mapping above FFFFh (the code point itself when it has none).
 uint32_t change_supplementary(uint32_t cp, bool upper);
@@ -24,7 +20,7 @@ uint32_t change_supplementary(uint32_t cp, bool upper);
 // The mapped code point (upper-case when `upper`), or cp when it has none.
 inline uint32_t change_char(uint32_t cp, bool upper) {
     if (cp < 0x10000) {
-        uint32_t m = (upper ? upper_table : lower_table)[cp];
+        uint32_t m = (upper ? unicode_tables::TO_UPPER_DIRECT : unicode_tables::TO_LOWER_DIRECT).to[cp];
         return m ? m : cp;
     }
     return change_supplementary(cp, upper);

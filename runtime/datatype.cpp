@@ -11,7 +11,14 @@ namespace zel::datatype {
 ActionFn* action_entries = nullptr;
 
 namespace {
-TypeEntry* types = nullptr;
+// The tables live for the process and start out zeroed, so the first
+// start-up has nothing to clear (clearing them cost more than all the rest
+// of the type registration); a later runtime start clears what the previous
+// one filled.
+TypeEntry type_rows[TYPE_TABLE_ROWS];
+ActionFn action_rows[TYPE_TABLE_ROWS * ACTION_ROW];
+bool rows_filled = false;
+TypeEntry* types = type_rows;
 ActionFn*& actions = action_entries;
 uint32_t parents[TYPE_TABLE_ROWS];
 uint32_t highest = 0;
@@ -20,8 +27,12 @@ uint32_t highest = 0;
 void inherit_marker() {}
 
 void init_tables() {
-    types = static_cast<TypeEntry*>(sys::alloc_zero(TYPE_TABLE_ROWS * sizeof(TypeEntry)));
-    actions = static_cast<ActionFn*>(sys::alloc_zero(TYPE_TABLE_ROWS * ACTION_ROW * sizeof(ActionFn)));
+    if (rows_filled) {
+        std::memset(type_rows, 0, sizeof type_rows);
+        std::memset(action_rows, 0, sizeof action_rows);
+    }
+    rows_filled = true;
+    actions = action_rows;
     std::memset(parents, 0, sizeof parents);
     highest = 0;
 }

@@ -9,7 +9,9 @@
 namespace zel {
 
 constexpr int ACTION_SLOTS = 62;
-constexpr int ACTION_ROW = 256;  // entries per row; slots 63-256 stay empty
+// Entries per row; slots 63-64 stay empty. No wider: every row is written at
+// start-up, and each page the rows span costs a page fault.
+constexpr int ACTION_ROW = 64;
 
 // An action entry, type-erased: each slot has its own signature, fixed by the
 // action dispatch; the table only stores and copies entries.

@@ -24,6 +24,18 @@ constexpr uint32_t MAX_NODE_FRAMES = static_cast<uint32_t>((NODE_TABLE_CAPACITY 
 // Which ranges of the node table belong to a live node frame.
 NodeFrame** frame_of_range = nullptr;  // index: (node - 1) / NODES_PER_FRAME
 uint32_t ranges_in_use = 0;            // high-water mark of range indices
+uint32_t ranges_ever = 0;              // ranges from here on are still as the kernel gave them
+
+// A free node's table entry holds the distance from the node after it to the
+// next free node: zero when that is the very next node. A range of the table
+// fresh from the kernel, all zero, is thus already chained in address order,
+// and its pages are committed only as its nodes are taken.
+SeriesBuffer* free_link(Node node, Node next) {
+    return reinterpret_cast<SeriesBuffer*>(static_cast<uintptr_t>(static_cast<Node>(next - node - 1)));
+}
+Node next_free(Node node, const SeriesBuffer* link) {
+    return node + 1 + static_cast<Node>(reinterpret_cast<uintptr_t>(link));
+}
 
 [[noreturn]] void no_memory() { fire(ERR_INTERNAL, "no-memory"); }
 
@@ -74,10 +86,18 @@ void init() {
         node_table = static_cast<SeriesBuffer**>(p);
     }
     // Kept for the life of the process, outside the runtime's heap list, so
-    // that the list's free-all at clean-up cannot leave it dangling.
-    if (!frame_of_range) frame_of_range = static_cast<NodeFrame**>(std::calloc(MAX_NODE_FRAMES, sizeof(NodeFrame*)));
-    if (!frame_of_range) sys::runtime_error(94, ZEL_HERE());
-    std::memset(frame_of_range, 0, MAX_NODE_FRAMES * sizeof(NodeFrame*));
+    // that the list's free-all at clean-up cannot leave it dangling. A fresh
+    // table comes zeroed, its pages committed only as they are used; later
+    // only the entries below the high-water mark can be set, so only those
+    // need clearing.
+    if (!frame_of_range) {
+        void* p = mmap(nullptr, MAX_NODE_FRAMES * sizeof(NodeFrame*), PROT_READ | PROT_WRITE,
+                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        if (p == MAP_FAILED) sys::runtime_error(94, ZEL_HERE());
+        frame_of_range = static_cast<NodeFrame**>(p);
+    } else {
+        std::memset(frame_of_range, 0, ranges_in_use * sizeof(NodeFrame*));
+    }
     ranges_in_use = 0;
     watch(0, 0);
 }
@@ -113,12 +133,12 @@ NodeFrame* new_node_frame() {
     f->prev_used = 0;
     f->history = 0;
     f->release = 0;
-    // Chain the free nodes in address order; a free node's table entry holds
-    // the id of the next free node (0 at the end).
-    for (uint32_t i = 0; i < NODES_PER_FRAME; ++i) {
-        Node next = i + 1 < NODES_PER_FRAME ? f->base + i + 1 : 0;
-        node_table[f->base + i] = reinterpret_cast<SeriesBuffer*>(static_cast<uintptr_t>(next));
-    }
+    // Chain the free nodes in address order, 0 after the last. A range used
+    // before (by a released frame or an earlier runtime) is cleared first.
+    SeriesBuffer** entries = node_table + f->base;
+    if (range < ranges_ever) std::memset(entries, 0, NODES_PER_FRAME * sizeof(SeriesBuffer*));
+    else ranges_ever = range + 1;
+    entries[NODES_PER_FRAME - 1] = free_link(f->base + NODES_PER_FRAME - 1, 0);
     f->free_head = f->base;
     frame_of_range[range] = f;
     MemoryRecord& m = memory_record;
@@ -145,7 +165,7 @@ Node alloc_node() {
         m.node_current = f;
     }
     Node n = f->free_head;
-    f->free_head = static_cast<Node>(reinterpret_cast<uintptr_t>(node_table[n]));
+    f->free_head = next_free(n, node_table[n]);
     node_table[n] = nullptr;
     ++f->used;
     return n;
@@ -155,7 +175,7 @@ void free_node(Node node) {
     NodeFrame* f = node_frame_of(node);
     if (!f) return;
     if (node == watched_node) watch(0, 0);  // its readers must not keep the freed buffer
-    node_table[node] = reinterpret_cast<SeriesBuffer*>(static_cast<uintptr_t>(f->free_head));
+    node_table[node] = free_link(node, f->free_head);
     f->free_head = node;
     --f->used;
 }
@@ -278,7 +298,7 @@ void free_all() {
     m.node_first = m.node_last = m.node_current = nullptr;
     m.series_first = m.series_last = m.series_current = nullptr;
     m.big_first = nullptr;
-    if (frame_of_range) std::memset(frame_of_range, 0, MAX_NODE_FRAMES * sizeof(NodeFrame*));
+    if (frame_of_range) std::memset(frame_of_range, 0, ranges_in_use * sizeof(NodeFrame*));
     ranges_in_use = 0;
     watch(0, 0);
 }

@@ -35,4 +35,12 @@ extern const uint32_t WIDE_RANGES[WIDE_RANGE_COUNT * 2];
 constexpr uint32_t AMBIGUOUS_RANGE_COUNT = 176;
 extern const uint32_t AMBIGUOUS_RANGES[AMBIGUOUS_RANGE_COUNT * 2];
 
+// The basic plane's case mappings by code point (0: no mapping), made from
+// TO_UPPER_PAIRS and TO_LOWER_PAIRS.
+struct DirectTable {
+    uint32_t to[65536];
+};
+extern const DirectTable TO_UPPER_DIRECT;
+extern const DirectTable TO_LOWER_DIRECT;
+
 }  // namespace zel::unicode_tables

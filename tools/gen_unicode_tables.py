@@ -13,6 +13,9 @@ What the tables hold:
 - case pairs of the basic plane, sorted by source code point: the simple
   upper-case and lower-case mappings of UnicodeData.txt, plus one pair the
   runtime has always carried, sharp s (DFh) to S (53h);
+- direct tables of the basic plane's mappings, one entry per code point
+  (0: no mapping), built by the compiler from those pairs: read-only data
+  the program maps from its file, with nothing to fill at start-up;
 - case pairs above FFFFh, the same mappings, for the supplementary planes;
 - zero width: general categories Mn and Me, plus the Hangul medial vowels
   and final consonants 1160h-11FFh;
@@ -102,7 +105,9 @@ def split_planes(mapping):
 
 
 def c_words(name, pairs, per_line=4):
-    lines = [f"const uint32_t {name}[] = {{"]
+    # constexpr so that the direct tables below can be built from them; the
+    # header's extern declaration keeps them visible to other files.
+    lines = [f"constexpr uint32_t {name}[] = {{"]
     for i in range(0, len(pairs), per_line):
         chunk = pairs[i:i + per_line]
         lines.append("    " + " ".join(f"0x{a:04X}, 0x{b:04X}," for a, b in chunk))
@@ -150,6 +155,27 @@ def main():
         header.append("")
         body.append(c_words(name, pairs))
         body.append("")
+    header += ["// The basic plane's case mappings by code point (0: no mapping), made from",
+               "// TO_UPPER_PAIRS and TO_LOWER_PAIRS.",
+               "struct DirectTable {",
+               "    uint32_t to[65536];",
+               "};",
+               "extern const DirectTable TO_UPPER_DIRECT;",
+               "extern const DirectTable TO_LOWER_DIRECT;",
+               ""]
+    body += ["namespace {",
+             "",
+             "constexpr DirectTable direct(const uint32_t* pairs, uint32_t count) {",
+             "    DirectTable t{};",
+             "    for (uint32_t i = 0; i < count; ++i) t.to[pairs[2 * i]] = pairs[2 * i + 1];",
+             "    return t;",
+             "}",
+             "",
+             "}  // namespace",
+             "",
+             "constexpr DirectTable TO_UPPER_DIRECT = direct(TO_UPPER_PAIRS, TO_UPPER_PAIR_COUNT);",
+             "constexpr DirectTable TO_LOWER_DIRECT = direct(TO_LOWER_PAIRS, TO_LOWER_PAIR_COUNT);",
+             ""]
     header.append("}  // namespace zel::unicode_tables")
     body.append("}  // namespace zel::unicode_tables")
     with open(os.path.join(out_dir, "unicode_tables.h"), "w", encoding="utf-8") as f:

@@ -153,6 +153,10 @@ bool make_text(Cell* out, const uint8_t* start, const uint8_t* end, uint32_t fla
 void load_text(State& s, const uint8_t* start, const uint8_t* end, uint32_t flags, bool escapes, bool load) {
     uint32_t type = s.type > 0 ? static_cast<uint32_t>(s.type) : TYPE_STRING;
     if (!load) {
+        // ASCII without escapes always decodes; only other text needs the
+        // character-by-character check.
+        size_t n = end > start ? static_cast<size_t>(end - start) : 0;
+        if (ascii_only(start, end) && !(escapes && n && std::memchr(start, '^', n))) return;
         if (decode_text(start, end, escapes, 4, nullptr) < 0) fail(s, start, end, static_cast<int32_t>(type));
         return;
     }

@@ -46,9 +46,23 @@ struct CachedWord {
 static_assert(sizeof(CachedWord) == 32);
 // Two ways per set; a hit in the second way moves to the first, a new word
 // enters the first and pushes the older one to the second.
+//
+// Only the first `cache_sets` sets are in use. A start-up loads a few hundred
+// words, and hashed across the whole table they would touch (and fault in)
+// nearly every one of its pages; so the sets in use double each time as many
+// words have entered as they hold, up to the whole table. An entry left
+// behind in a set its name no longer maps to is never found again and is
+// simply pushed out in time: it still holds a true symbol and index.
 constexpr uint32_t WORD_CACHE_SETS = 8192;
+constexpr uint32_t WORD_CACHE_FIRST_SETS = 256;
 CachedWord word_cache[WORD_CACHE_SETS][2];
-Node cached_context = 0;  // the global context the cached indexes belong to
+uint32_t cache_sets = WORD_CACHE_FIRST_SETS;
+uint32_t cache_entered = 0;  // words entered since the sets in use last doubled
+Node cached_context = 0;     // the global context the cached indexes belong to
+// Whether any entry has been filled since the cache was last emptied: the
+// table starts out zeroed, and clearing what is already clear would fault
+// in every page.
+bool cache_dirty = false;
 
 // The hash of an ASCII name of at most 16 bytes, or 0 when a byte is not
 // ASCII; the name is copied, zero-padded, into `padded`.
@@ -109,7 +123,10 @@ bool valid_utf8(const uint8_t* p, const uint8_t* end) {
 }
 
 void forget_words() {
-    std::memset(word_cache, 0, sizeof word_cache);
+    if (cache_dirty) std::memset(word_cache, 0, sizeof word_cache[0] * cache_sets);
+    cache_dirty = false;
+    cache_sets = WORD_CACHE_FIRST_SETS;
+    cache_entered = 0;
     cached_context = 0;
 }
 
@@ -124,7 +141,7 @@ void push_word(State& s, const uint8_t* name, const uint8_t* end, uint32_t type)
     uint8_t padded[sizeof set->name] = {};
     uint32_t hash = n <= sizeof padded ? name_hash(name, n, padded) : 0;
     if (hash) {
-        set = word_cache[hash & (WORD_CACHE_SETS - 1)];
+        set = word_cache[hash & (cache_sets - 1)];
         for (int way = 0; way < 2; ++way) {
             CachedWord& e = set[way];
             if (e.hash == hash && e.length == n && std::memcmp(e.name, padded, sizeof padded) == 0) {
@@ -141,6 +158,11 @@ void push_word(State& s, const uint8_t* name, const uint8_t* end, uint32_t type)
     if (set && w.w1 == context::global) {
         set[1] = set[0];
         set[0] = CachedWord{hash, n, w.w2, w.w3, {}};
+        cache_dirty = true;
+        if (++cache_entered > 2 * cache_sets && cache_sets < WORD_CACHE_SETS) {
+            cache_sets *= 2;
+            cache_entered = 0;
+        }
         std::memcpy(set[0].name, padded, sizeof padded);
     }
     cell::set_type(&w, type);

@@ -31,8 +31,9 @@ const char* name_of(uint32_t position) {
 }
 
 uint32_t position_of(const char* name) {
+    // The first byte is compared inline: start-up looks up every native.
     for (uint32_t i = 0; i < NATIVE_COUNT; ++i)
-        if (std::strcmp(NAMES[i], name) == 0) return i + 1;
+        if (NAMES[i][0] == name[0] && std::strcmp(NAMES[i], name) == 0) return i + 1;
     return 0;
 }
 
