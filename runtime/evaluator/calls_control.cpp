@@ -169,6 +169,60 @@ template <int CONTROL>
     return bound_value(w);
 }
 
+// The value of word `w` when it is the running function's (tested first
+// with RUNNING) or a global one, as bound_value finds it (null when it has
+// none); false for any other word, whose lookup is left to the general way.
+template <bool RUNNING>
+[[gnu::always_inline]] inline bool near_value(const Cell* w, const Cell* top, const Cell*& v) {
+    Node ctx = w->w1;
+    if (RUNNING && ctx == stack::running_ctx) v = running_slot(w, top);
+    else if (context::reads_global_slot(ctx)) v = context::global_slot(w->w3);
+    else if (!RUNNING && ctx == stack::running_ctx) v = running_slot(w, top);
+    else return false;
+    return true;
+}
+
+// The value of a word of a branch's code: operand_value's (RUNNING: the
+// running function's first) or bound_value's. With NEAR, only the running
+// function's and global words are looked up (near_value); any other sets
+// `far` and gives null, its lookup left to the general way.
+template <bool NEAR, bool RUNNING>
+[[gnu::always_inline]] inline const Cell* branch_word(const Cell* w, const Cell* top, bool& far) {
+    if (!NEAR) return RUNNING ? operand_value(w, top) : bound_value(w);
+    const Cell* v = nullptr;
+    if (!near_value<RUNNING>(w, top, v)) far = true;
+    return v;
+}
+
+// integer_infix with branch_word's lookups (the operator's, `op`, made by
+// the caller).
+template <bool NEAR>
+[[gnu::always_inline]] inline Cell* branch_infix(Cell* cursor, Cell* end, Cell* left, const Cell* op,
+                                                 const Cell* from, bool& far) {
+    if (!NEAR) return integer_infix(cursor, end, left, op, from);
+    // (integer_right_operand's tests.)
+    if (cell::type(from) != TYPE_INTEGER) return nullptr;
+    const Cell* r = cursor + 1;
+    if (r >= end) return nullptr;
+    if (cell::type(r) != TYPE_INTEGER) {
+        if (cell::type(r) != TYPE_WORD) return nullptr;
+        r = branch_word<NEAR, false>(r, left, far);
+        if (!r || cell::type(r) != TYPE_INTEGER) return nullptr;
+    }
+    int kind = fast_op_kind(op);
+    if (!kind) return nullptr;
+    combine_integers(kind, left, cell::get_int(from), cell::get_int(r));
+    return cursor + 2;
+}
+// infix_op with branch_word's lookup.
+template <bool NEAR>
+[[gnu::always_inline]] inline const Cell* branch_op(const Cell* cursor, const Cell* top, bool& far) {
+    if (!NEAR) return infix_op(cursor);
+    if (cell::type(cursor) != TYPE_WORD) return nullptr;
+    const Cell* v = branch_word<NEAR, false>(cursor, top, far);
+    return v && cell::type(v) == TYPE_OP ? v : nullptr;
+}
+
 // An assignment that makes up the code from the set-word at `at` to `end`
 // (more than one cell past `at`, as the caller made sure), whose value is
 // an operand taken as it is (plain_operand's, a word first, and looked up
@@ -177,14 +231,16 @@ template <int CONTROL>
 // lies above every value, and returned is the cell the set-word's word is
 // set through in place (in_place_target), the value not stored there yet.
 // Null for any other code or any other word, with nothing changed but
-// `slot`. Nothing here can fail, nor run code.
-[[gnu::always_inline]] inline Cell* simple_assignment(const Cell* at, Cell* end, Cell* slot) {
+// `slot`. Nothing here can fail, nor run code. NEAR and `far` as for
+// branch_word.
+template <bool NEAR = false>
+[[gnu::always_inline]] inline Cell* simple_assignment(const Cell* at, Cell* end, Cell* slot, bool& far) {
     Cell* cursor = const_cast<Cell*>(at) + 1;
     // (A word, the commoner operand, is tested first.)
     const Cell* v = cursor;
     uint32_t t = cell::type(cursor);
     if (t == TYPE_WORD) {
-        v = operand_value(cursor, slot);
+        v = branch_word<NEAR, true>(cursor, slot, far);
         if (!v) return nullptr;
     } else if (!is_literal(t) || t == TYPE_UNSET) {
         // (A literal may be an unset value, which the general way reports.)
@@ -196,10 +252,12 @@ template <int CONTROL>
         // its left operand where it lies, not copied to `slot` first;
         // integer_infix returns the cell after its right operand.
         if (vt != TYPE_INTEGER) return nullptr;
-        const Cell* op = infix_op(cursor);
-        if (!op || !(cursor = integer_infix(cursor, end, slot, op, v))) return nullptr;
+        const Cell* op = branch_op<NEAR>(cursor, slot, far);
+        if (!op || !(cursor = branch_infix<NEAR>(cursor, end, slot, op, v, far))) return nullptr;
         while (cursor < end) {
-            if (!(op = infix_op(cursor)) || !(cursor = integer_infix(cursor, end, slot, op))) return nullptr;
+            if (!(op = branch_op<NEAR>(cursor, slot, far)) ||
+                !(cursor = branch_infix<NEAR>(cursor, end, slot, op, slot, far)))
+                return nullptr;
         }
     } else {
         // (A word's value is taken as it is only when plain.)
@@ -209,6 +267,10 @@ template <int CONTROL>
     // (The set-word too is mostly the running function's.)
     if (at->w1 == stack::running_ctx) return running_slot(at, slot);
     return in_place_target(at, slot);
+}
+[[gnu::always_inline]] inline Cell* simple_assignment(const Cell* at, Cell* end, Cell* slot) {
+    bool far;
+    return simple_assignment(at, end, slot, far);
 }
 
 // A condition's operand taken as it is, as plain_operand takes it: the
@@ -240,14 +302,19 @@ constexpr uint64_t WORD_CONDITIONS = VALUE_TYPES & ~NOT_PLAIN_TYPES;
 }
 
 // A branch's one value taken as it is, as plain_operand takes it, a word
-// (the commoner) tested first.
-[[gnu::always_inline]] inline const Cell* branch_operand(const Cell* c, const Cell* top) {
+// (the commoner) tested first. NEAR and `far` as for branch_word.
+template <bool NEAR = false>
+[[gnu::always_inline]] inline const Cell* branch_operand(const Cell* c, const Cell* top, bool& far) {
     uint32_t t = cell::type(c);
     if (t == TYPE_WORD) {
-        const Cell* v = operand_value(c, top);
+        const Cell* v = branch_word<NEAR, true>(c, top, far);
         return v && is_plain_value(cell::type(v)) ? v : nullptr;
     }
     return is_literal(t) ? c : nullptr;
+}
+[[gnu::always_inline]] inline const Cell* branch_operand(const Cell* c, const Cell* top) {
+    bool far;
+    return branch_operand(c, top, far);
 }
 
 // integer_infix for a condition's operators, whose commonest are the
@@ -404,8 +471,145 @@ template Cell* call_control_plain<2>(const Cell*, Cell*, Cell*, const Cell*, boo
 template Cell* call_control_first<1>(const Cell*, Cell*, Cell*, const Cell*, bool, const Cell*);
 template Cell* call_control_first<2>(const Cell*, Cell*, Cell*, const Cell*, bool, const Cell*);
 
-// (Flattened as call_control_plain is.)
-[[gnu::flatten]] WalkStep call_control_named(const Cell* fn, Cell* cursor, Cell* end, const Cell* code) {
+namespace {
+
+// What if_front found.
+enum class IfFront { GENERAL, CHAIN, NOT_TAKEN, TAKEN };
+
+// A condition's operand at `c` as condition_operand takes it, a word looked
+// up only where it is the running function's or global (near_value); null
+// when the call must go the general way.
+[[gnu::always_inline]] inline const Cell* front_operand(const Cell* c, const Cell* base) {
+    uint32_t t = cell::type(c);
+    if (t == TYPE_WORD) [[likely]] {
+        const Cell* v = nullptr;
+        near_value<true>(c, base, v);
+        return v;
+    }
+    return t < 64 && ((LITERAL_CONDITIONS >> t) & 1) ? c : nullptr;
+}
+
+// literal_branches_after for the branch before `after`: the value of the
+// word there, read to make sure that no operator follows, left in `next`
+// (null when it is no word or has no value); false when the call must go
+// the general way (an operator follows, or the word is looked up there).
+[[gnu::always_inline]] inline bool front_after(const Cell* after, const Cell* end, const Cell* base,
+                                               const Cell*& next) {
+    next = nullptr;
+    if (after < end && cell::type(after) == TYPE_WORD) {
+        if (!near_value<false>(after, base, next)) return false;
+        if (next && cell::type(next) == TYPE_OP) return false;
+    }
+    return true;
+}
+
+// The commonest if or unless (`fn`), its condition one value at `c`
+// (`if flag [...]`), its branch a literal block right after it, told from
+// its own shape before anything is done, its words looked up only where
+// they are the running function's or global (as bound_value would find
+// them). The condition is left at `base`, the stack's top, and `next` is
+// the value of the word after the branch (front_after). CHAIN when the
+// condition has more after it (if_chain's), GENERAL when the call must go
+// the general way (control_fast's), which starts over: nothing was changed
+// but the cell at `base`. Nothing here makes a call, so that its callers,
+// which leave only by tail calls, need no register saved: the if not taken
+// then costs no more than these tests.
+[[gnu::always_inline]] inline IfFront if_front(const Cell* fn, Cell* c, Cell* end, Cell* base,
+                                               const Cell*& next) {
+    Cell* at = c + 1;
+    if (at >= end) [[unlikely]] return IfFront::GENERAL;
+    if (cell::type(at) != TYPE_BLOCK) return IfFront::CHAIN;
+    if (base >= stack::args_end || stack::call_top >= stack::call_end) [[unlikely]] return IfFront::GENERAL;
+    const Cell* v = front_operand(c, base);
+    bool yes;
+    if (!v || !condition_truth(v, yes)) return IfFront::GENERAL;
+    if (fn->w1 == natives::NATIVE_UNLESS) yes = !yes;
+    // (Where control_fast leaves it, and where a taken branch needs it. Set
+    // now, whatever the branch, so that no register holds it longer.)
+    *base = *v;
+    if (!front_after(at + 1, end, base, next)) return IfFront::GENERAL;
+    return yes ? IfFront::TAKEN : IfFront::NOT_TAKEN;
+}
+
+// if_front's CHAIN: the condition at `c` is a value with integer operators
+// after it (`n > 3`), combined in place at `base` as control_fast combines
+// them (condition_infix), then its branch a literal block, left in
+// `branch`, once if_front has found something after the condition. The
+// words are looked up as if_front looks them up; every other case goes the
+// general way.
+[[gnu::always_inline]] inline IfFront if_chain(const Cell* fn, Cell* c, Cell* end, Cell* base, const Cell*& next,
+                                               Cell*& branch) {
+    if (base >= stack::args_end || stack::call_top >= stack::call_end) [[unlikely]] return IfFront::GENERAL;
+    const Cell* v = front_operand(c, base);
+    if (!v) return IfFront::GENERAL;
+    Cell* at = c + 1;
+    const Cell* op = nullptr;
+    if (cell::type(at) != TYPE_WORD || !near_value<false>(at, base, op) || !op || cell::type(op) != TYPE_OP)
+        return IfFront::GENERAL;
+    // (The first operator takes only an integer: a value a condition
+    // accepts.)
+    *base = *v;
+    for (;;) {
+        // condition_infix, its right operand looked up as `op` is.
+        if (cell::type(base) != TYPE_INTEGER) return IfFront::GENERAL;
+        const Cell* r = at + 1;
+        if (r >= end) return IfFront::GENERAL;
+        if (cell::type(r) != TYPE_INTEGER) {
+            if (cell::type(r) != TYPE_WORD || !near_value<false>(r, base, r) || !r ||
+                cell::type(r) != TYPE_INTEGER)
+                return IfFront::GENERAL;
+        }
+        int kind = fast_op_kind(op);
+        if (kind >= FAST_COMPARE) {
+            compare_integers(kind, base, cell::get_int(base), cell::get_int(r));
+        } else {
+            if (!kind) return IfFront::GENERAL;
+            combine_integers(kind, base, cell::get_int(r));
+        }
+        at += 2;
+        if (at >= end) return IfFront::GENERAL;
+        if (cell::type(at) == TYPE_BLOCK) break;
+        if (cell::type(at) != TYPE_WORD || !near_value<false>(at, base, op) || !op || cell::type(op) != TYPE_OP)
+            return IfFront::GENERAL;
+    }
+    bool yes = natives::truthy(base);
+    if (fn->w1 == natives::NATIVE_UNLESS) yes = !yes;
+    branch = at;
+    if (!front_after(at + 1, end, base, next)) return IfFront::GENERAL;
+    return yes ? IfFront::TAKEN : IfFront::NOT_TAKEN;
+}
+
+// The taken branch `taken` of an if whose condition lies at `base`, the
+// stack's top, when it runs no code, as control_fast takes it: one value
+// taken as it is, or one assignment (simple_assignment), its value left at
+// `base`. False (nothing changed but the cell at `base`) for any other
+// branch, to be run in the native's frame, or, when `far` is set, one whose
+// words are not all the running function's or global (NEAR lookups), left
+// to the general way.
+[[gnu::always_inline]] inline bool simple_branch(const Cell* taken, Cell* base, bool& far) {
+    if (base + 1 >= stack::args_end || collector::attention) [[unlikely]] return false;
+    SeriesBuffer* buf = node_table[taken->w2];
+    Cell* head = buf->head_cell() + taken->w1;
+    Cell* tail = buf->tail_cell();
+    if (head + 1 == tail) {
+        const Cell* v = branch_operand<true>(head, base, far);
+        if (!v) return false;
+        *base = *v;
+        return true;
+    }
+    if (head + 1 < tail && cell::type(head) == TYPE_SET_WORD) {
+        Cell* target = simple_assignment<true>(head, tail, base, far);
+        if (!target) return false;
+        *target = *base;
+        return true;
+    }
+    return false;
+}
+
+// call_control_named's way for every shape but its front's: control_fast's,
+// the call's name made here. (Flattened as call_control_plain is.)
+[[gnu::noinline, gnu::flatten]] WalkStep control_named_general(const Cell* fn, Cell* cursor, Cell* end,
+                                                               const Cell* code) {
     Cell* start = stack::top;
     Cell w = *cursor;
     w.header &= ~FLAG_NEW_LINE;
@@ -413,6 +617,123 @@ template Cell* call_control_first<2>(const Cell*, Cell*, Cell*, const Cell*, boo
     cursor = control_fast<1, true>(fn, cursor + 1, end, code, true, &w, seen);
     if (!seen) cursor = operators_after_call(start, cursor, end, code, seen);
     return {cursor, seen};
+}
+
+// The branch `branch` of the if or unless named by the word at `cursor`,
+// run in the native's frame (run_if_branch_framed), the condition at the
+// stack's top; then the operators after it.
+[[gnu::always_inline]] inline WalkStep named_framed(Cell* cursor, Cell* end, const Cell* code, Cell* branch) {
+    Cell* start = stack::top;
+    Cell w = *cursor;
+    w.header &= ~FLAG_NEW_LINE;
+    const Cell* seen = nullptr;
+    Cell* after = run_if_branch_framed(branch, start, true, &w);
+    return {operators_after_call(start, after, end, code, seen), seen};
+}
+// named_framed for if_front's branch, two cells after the call's word, and
+// for if_chain's. (Their arguments as control_named_taken's and
+// control_chain_taken's, in the same registers for their jumps here: noipa
+// keeps GCC from dropping those unused.)
+[[gnu::noipa]] WalkStep control_named_framed([[maybe_unused]] const Cell* fn, Cell* cursor, Cell* end,
+                                             const Cell* code) {
+    return named_framed(cursor, end, code, cursor + 2);
+}
+[[gnu::noipa]] WalkStep control_chain_framed([[maybe_unused]] const Cell* fn, Cell* cursor, Cell* end,
+                                             const Cell* code, [[maybe_unused]] const Cell* next, Cell* branch) {
+    return named_framed(cursor, end, code, branch);
+}
+
+// The branch of the if or unless named by the word at `cursor`, two cells
+// after it, once if_front has found it taken, `next` as it left it:
+// simple_branch's, else run in the frame (control_named_framed), or gone
+// the general way when simple_branch leaves its words to it. (The
+// arguments are the front's, in the same registers: noipa keeps GCC from
+// reordering them. The calls out are jumps: written out here, not in a
+// function in line that both takers share, through whose value GCC makes
+// them calls.)
+[[gnu::noipa, gnu::flatten]] WalkStep control_named_taken(const Cell* fn, Cell* cursor, Cell* end,
+                                                          const Cell* code, const Cell* next) {
+    Cell* base = stack::top;
+    bool far = false;
+    if (!simple_branch(cursor + 2, base, far)) [[unlikely]] {
+        if (far) return control_named_general(fn, cursor, end, code);
+        return control_named_framed(fn, cursor, end, code);
+    }
+    stack::top = base + 1;
+    return {cursor + 3, next};
+}
+// The same for if_chain's branch, at `branch`.
+[[gnu::noipa, gnu::flatten]] WalkStep control_chain_taken(const Cell* fn, Cell* cursor, Cell* end, const Cell* code,
+                                                          const Cell* next, Cell* branch) {
+    Cell* base = stack::top;
+    bool far = false;
+    if (!simple_branch(branch, base, far)) [[unlikely]] {
+        if (far) return control_named_general(fn, cursor, end, code);
+        return control_chain_framed(fn, cursor, end, code, next, branch);
+    }
+    stack::top = base + 1;
+    return {branch + 1, next};
+}
+
+// call_control_named's if_chain: the if or unless whose condition has
+// operators after it. (Apart from its front, whose if not taken would
+// otherwise save registers for this code.)
+[[gnu::noinline]] WalkStep control_named_chain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code) {
+    Cell* base = stack::top;
+    const Cell* next;
+    Cell* branch;
+    IfFront front = if_chain(fn, cursor + 1, end, base, next, branch);
+    if (front == IfFront::GENERAL) [[unlikely]] return control_named_general(fn, cursor, end, code);
+    if (front == IfFront::TAKEN) return control_chain_taken(fn, cursor, end, code, next, branch);
+    set_none(base);
+    stack::top = base + 1;
+    return {branch + 1, next};
+}
+
+// call_if_plain's taken branch, as control_named_taken's, the condition at
+// `cursor`. (noipa as control_named_taken.)
+[[gnu::noipa, gnu::flatten]] Cell* control_plain_taken(const Cell* fn, Cell* cursor, Cell* end, const Cell* code,
+                                                       bool sub, const Cell* name) {
+    Cell* base = stack::top;
+    bool far = false;
+    if (!simple_branch(cursor + 1, base, far)) [[unlikely]] {
+        if (far) return call_control_plain<1>(fn, cursor, end, code, sub, name);
+        return run_if_branch_framed(cursor + 1, base, sub, name);
+    }
+    if (sub) stack::top = base + 1; else stack::set_last_keep(base);
+    return cursor + 2;
+}
+
+}  // namespace
+
+// An if or unless met in a walk: if_front's shape here, the branch not
+// taken ending the call, with no register saved (only tail calls leave it).
+// A taken branch goes on in control_named_taken, any other shape in
+// control_named_general.
+WalkStep call_control_named(const Cell* fn, Cell* cursor, Cell* end, const Cell* code) {
+    Cell* base = stack::top;
+    const Cell* next;
+    IfFront front = if_front(fn, cursor + 1, end, base, next);
+    if (front == IfFront::TAKEN) return control_named_taken(fn, cursor, end, code, next);
+    if (front == IfFront::CHAIN) return control_named_chain(fn, cursor, end, code);
+    if (front == IfFront::GENERAL) [[unlikely]] return control_named_general(fn, cursor, end, code);
+    // No code ran: the operators after were looked for already.
+    set_none(base);
+    stack::top = base + 1;
+    return {cursor + 3, next};
+}
+
+// The same for a plain call of an if or unless, its condition at `cursor`.
+Cell* call_if_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, bool sub, const Cell* name) {
+    Cell* base = stack::top;
+    const Cell* next;
+    IfFront front = if_front(fn, cursor, end, base, next);
+    if (front == IfFront::TAKEN) return control_plain_taken(fn, cursor, end, code, sub, name);
+    // (A condition with operators after it goes the general way.)
+    if (front != IfFront::NOT_TAKEN) return call_control_plain<1>(fn, cursor, end, code, sub, name);
+    set_none(base);
+    if (sub) stack::top = base + 1; else stack::set_last_keep(base);
+    return cursor + 2;
 }
 
 }  // namespace zel::interpreter

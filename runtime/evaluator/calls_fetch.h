@@ -282,6 +282,9 @@ Cell* call_control_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* co
 // list has the shape.
 template <int CONTROL>
 Cell* call_control_first(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, bool sub, const Cell* name);
+// call_control_plain<1>, its commonest shape (`if flag [...]`) told first,
+// apart from the general way's code and the registers it saves.
+Cell* call_if_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, bool sub, const Cell* name);
 // Fetches the arguments of control native `fn` (`control` its control_of)
 // by its list's summary `descs` (pinned by the caller), in its marked
 // frame, and calls it. Returns the cursor.

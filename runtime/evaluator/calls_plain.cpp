@@ -347,7 +347,7 @@ Cell* call_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, bool
     if (fn->header & FLAG_PLAIN_NATIVE) return call_native_plain<true>(fn, cursor, end, code, sub, name);
     if (fn->header & FLAG_PLAIN_CONTROL) {
         if (fn->w1 == natives::NATIVE_EITHER) return call_control_plain<2>(fn, cursor, end, code, sub, name);
-        return call_control_plain<1>(fn, cursor, end, code, sub, name);
+        return call_if_plain(fn, cursor, end, code, sub, name);
     }
     if (is_native_like(t)) {
         switch (control_of(fn)) {
