@@ -91,9 +91,14 @@ void set_hidden_symbols(uint32_t body_symbol, uint32_t anon_symbol);
 extern uintptr_t machine_stack_limit;
 void limit_machine_stack();
 [[noreturn]] void machine_stack_overflow();
-inline void check_machine_stack() {
+// Whether the machine stack is above the limit, so that check_machine_stack
+// would pass here.
+inline bool machine_stack_left() {
     char probe;
-    if (reinterpret_cast<uintptr_t>(&probe) < machine_stack_limit) machine_stack_overflow();
+    return reinterpret_cast<uintptr_t>(&probe) >= machine_stack_limit;
+}
+inline void check_machine_stack() {
+    if (!machine_stack_left()) machine_stack_overflow();
 }
 
 inline Cell* push(const Cell* c) {

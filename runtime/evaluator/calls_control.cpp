@@ -81,31 +81,28 @@ template <int BRANCHES>
 // frame, marked now at the frame's base-to-be `base`, the stack's top,
 // where the condition lies. Both stacks were found with room for the frame
 // when the call began, and are as they were: the frame needs no checks.
-// `buf` and `head` are the branch's buffer and first value as the caller
-// found them (nothing has run since). In line in either's
-// call_control_plain, which saves the registers it needs anyway: left out
-// of line, it cost a tail call's moves and its own saves. (An if's is out
-// of line: run_if_branch_framed.)
+// `buf`, `head` and (either's only) `tail` are the branch's buffer, first
+// value and buffer end as the caller found them (nothing has run since).
+// In line in either's call_control_plain, which saves the registers it
+// needs anyway: left out of line, it cost a tail call's moves and its own
+// saves. (An if's is out of line: run_if_branch_framed.)
 // (The general way pins the native's descriptors while it reads them by
 // address; nothing reads them here.)
 template <int CONTROL>
 [[gnu::always_inline]] inline Cell* run_branch_framed(const Cell* taken, SeriesBuffer* buf, Cell* head, Cell* base,
-                                                      Cell* after, bool sub, const Cell* name) {
+                                                      Cell* after, bool sub, const Cell* name,
+                                                      Cell* tail = nullptr) {
     CallFrame* f = stack::open_frame_at(base, name->w2, name->w1, FRAME_INTERP_NATIVE);
     f->fctx = 0;
     stack::top = base + 1;
     // The branch's value is left as the top cell, then taken from there.
     // (Its cell is read in place: eval_block_at copies it before any code
     // runs, as it does a paren's.) Either's branch that starts with a paren
-    // (`[(f n - 1) + f n - 2]`) takes eval_block_at's steps here, saving its
-    // call level: pin, code frame, the paren's step, the rest walked as
-    // eval_block_at would. (Not an if's: its code grew for nothing.)
-    Cell* tail = buf->tail_cell();
+    // (`[(f n - 1) + f n - 2]`) goes to eval_branch_paren, which takes
+    // eval_block_at's steps for it with the paren's and the operators' in
+    // line. (Not an if's: its code grew for nothing.)
     if (CONTROL == 2 && head + 1 < tail && cell::type(head) == TYPE_PAREN) {
-        Cell* slot = base + 1;
-        Pin pin(buf);
-        CodeScope scope(*taken, head);
-        walk_on(scope.frame, buf, eval_paren_step(head, tail, &scope.frame.code), tail, slot, nullptr);
+        eval_branch_paren(taken, buf, head, tail);
     } else {
         eval_block_at(taken, buf, head);
     }
@@ -420,7 +417,7 @@ template <int CONTROL, bool HAND>
             if (!v) {
                 if (!in_place) set_logic(base, yes);
                 if (CONTROL == 1) return run_if_branch_framed(taken, base, sub, name);
-                return run_branch_framed<CONTROL>(taken, buf, head, base, after, sub, name);
+                return run_branch_framed<CONTROL>(taken, buf, head, base, after, sub, name, tail);
             }
             *base = *v;
         } else if (Cell* target = CONTROL == 1 && head + 1 < tail && cell::type(head) == TYPE_SET_WORD &&
@@ -436,7 +433,7 @@ template <int CONTROL, bool HAND>
         } else {
             if (!in_place) set_logic(base, yes);
             if (CONTROL == 1) return run_if_branch_framed(taken, base, sub, name);
-            return run_branch_framed<CONTROL>(taken, buf, head, base, after, sub, name);
+            return run_branch_framed<CONTROL>(taken, buf, head, base, after, sub, name, tail);
         }
     }
     if (sub) stack::top = base + 1; else stack::set_last_keep(base);

@@ -284,7 +284,76 @@ template <bool FRONT = false, bool PATH = false>
 
 }  // namespace
 
-Cell* eval_paren_step(Cell* cursor, Cell* end, const Cell* code) { return nested<true>(cursor, end, code, false); }
+namespace {
+// apply_infix's loop for values pushed in code that is a block, untraced,
+// the stack with room above the left operand (defined with it, below).
+[[gnu::always_inline]] inline Cell* infix_chain(Cell* cursor, Cell* end, const Cell* code, Cell* left,
+                                                const Cell* op);
+
+// The paren at `head` as nested runs one that starts an expression of a
+// block's walk (its value pushed, no operator after it applied): for
+// eval_branch_paren's rarer parens, out of line, so that its own code
+// keeps fewer values live across its calls.
+[[gnu::noinline]] void eval_paren_other(const Cell* head) {
+    stack::check_machine_stack();
+    eval_block_front<true>(head);
+}
+}  // namespace
+
+void eval_branch_paren(const Cell* code, SeriesBuffer* buf, Cell* head, Cell* tail) {
+    Cell* slot = stack::top;
+    Pin pin(buf);
+    // (Copied before any code runs, as a code frame copies it.)
+    Cell block = *code;
+    // The paren's step, as block_step takes it (nested) with its first call
+    // made in line (eval_block_front); the paren is known to be one, and
+    // the code never traced. When that call is the commonest one, a word
+    // naming a callable, with the machine stack clear of its limit (so that
+    // nothing can fail before the call), the paren is run in the code frame
+    // the block then takes over: while the paren runs, the block's own
+    // frame would have its cursor at the paren, which is no set-word, with
+    // no assignment recorded in it, so reports find the same code and the
+    // same name without it. Any other paren is run the way nested runs it,
+    // in its own frame inner to the block's.
+    SeriesBuffer* pbuf = node_table[head->w2];
+    Cell* phead = pbuf->head_cell() + head->w1;
+    Cell* ptail = pbuf->tail_cell();
+    const Cell* v = nullptr;
+    bool called = phead < ptail && cell::type(phead) == TYPE_WORD && (v = bound_value(phead)) &&
+                  is_callable(cell::type(v)) && stack::machine_stack_left();
+    CodeScope scope(called ? *head : block, called ? phead : head);
+    if (called) [[likely]] {
+        Pin paren_pin(pbuf);
+        const Cell* seen = nullptr;
+        Cell* cursor = call_named<call_plain, true>(phead, v, ptail, &scope.frame.code, false, seen);
+        // (The end tested first, and the pending exit only once on the
+        // commonest way: walk_on's steps, taken apart.)
+        if (cursor < ptail) {
+            walk_rest(scope.frame, pbuf, cursor, ptail, slot, seen);
+            if (pending) return;
+        } else if (__builtin_expect(signalled(), 0)) {
+            if (pending) return;
+            serve_block_end();
+            if (pending) return;
+        }
+        scope.frame.code = block;
+        scope.frame.head = head;
+        scope.frame.cursor = head;
+    } else {
+        eval_paren_other(head);
+        if (pending) return;
+    }
+    const Cell* block_code = &scope.frame.code;
+    Cell* cursor = head + 1;
+    Cell* end = tail;
+    if (const Cell* op = infix_after_eval<true>(block_code, cursor, end)) {
+        // (A stack with no room above the value goes the way that needs
+        // none, as nested's does.)
+        cursor = slot + 1 < stack::args_end ? infix_chain(cursor, end, block_code, slot, op)
+                                            : operators_after(cursor, end, block_code, slot);
+    }
+    walk_on(scope.frame, buf, cursor, tail, slot, nullptr);
+}
 
 void eval_paren_path(const Cell* code, SeriesBuffer* buf, Cell* head) {
     Cell* tail = buf->tail_cell();
@@ -977,14 +1046,16 @@ inline bool both_integers(const Cell* left) {
 
 // The operator's own function called on the two operands in its frame,
 // which is then unwound. Kept out of line: integers, the common case, are
-// combined in place.
-[[gnu::noinline]] void call_operator(Cell* fn, const Cell* name, bool sub) {
+// combined in place. False when a pending code is left (read here, so that
+// the callers keep no address of it across their own calls).
+[[gnu::noinline]] bool call_operator(Cell* fn, const Cell* name, bool sub) {
     op_function(fn);
     check_operands(fn, name);
     int32_t refs[MAX_REFS];
     std::fill_n(refs, MAX_REFS, -1);  // the operator's source may read refinements
     call_native(fn, refs);
     if (sub) stack::unwind(); else stack::unwind_last();
+    return !pending;
 }
 
 // A function flagged for the plain way, the commonest right operand that
@@ -1012,15 +1083,17 @@ template <bool FLAGGED = false>
 // Completes the operator whose frame is the top one once its right operand
 // is pushed after the left one: two integers are combined in place and the
 // frame unwound; anything else goes to the operator's own function. False
-// when that left a pending code.
+// when that left a pending code. With LEFT_INTEGER, the left operand was
+// found an integer before the right one was evaluated: it is not tested
+// again (no code changes a cell below the frames it runs in).
+template <bool LEFT_INTEGER = false>
 [[gnu::always_inline]] inline bool operator_done(Cell* fn, const Cell* name, Cell* left, bool sub, int kind) {
-    if (both_integers(left)) {
+    if (LEFT_INTEGER ? cell::type(left + 1) == TYPE_INTEGER : both_integers(left)) {
         combine_integers(kind, left, cell::get_int(left + 1));
         unwind_operator(left, sub);
         return true;
     }
-    call_operator(fn, name, sub);
-    return !pending;
+    return call_operator(fn, name, sub);
 }
 
 // Applies the operator named at `cursor` to the left operand at `left`: the
@@ -1058,8 +1131,7 @@ template <bool FLAGGED = false>
             return true;
         }
         mark_operator(name, left, right + 1);
-        call_operator(fn, name, sub);
-        return !pending;
+        return call_operator(fn, name, sub);
     }
     mark_operator(name, left, right);
     // Each argument is checked as it is fetched: a left operand of the
@@ -1099,7 +1171,10 @@ template <bool FLAGGED = false>
 
 // One operator applied, as apply_infix's step, with the cursor at the
 // operator word, moved past its right operand; false when a pending code
-// ends the evaluation.
+// ends the evaluation. With LEAN, the caller evaluates untraced and the
+// stack has room above `left`: a literal integer right operand is then
+// combined here too, as infix_call would combine it.
+template <bool LEAN = false>
 [[gnu::always_inline]] inline bool infix_step(Cell*& cursor, Cell* end, const Cell* code, Cell* left, bool sub,
                                               const Cell* op) {
     // The commonest case, a fast operator after an integer whose right
@@ -1109,15 +1184,23 @@ template <bool FLAGGED = false>
     // apply_operator.
     Cell* rc = cursor + 1;
     const Cell* v = nullptr;
-    if (!tracing && fast_op_kind(op) && rc < end && cell::type(left) == TYPE_INTEGER &&
-        (cell::type(rc) == TYPE_WORD ? (v = bound_value(rc)) && flagged_function(v)
-                                     : cell::type(rc) == TYPE_PAREN || cell::type(rc) == TYPE_PATH)) {
-        Cell opw = *cursor;
-        Cell fn = *op;
-        mark_operator(&opw, left, left + 1);
-        // (Without a word's value, the operand is a paren or a path.)
-        cursor = v ? right_operand<true>(rc, end, code, v) : nested(rc, end, code, true);
-        return !pending && operator_done(&fn, &opw, left, sub, fast_op_kind(&fn));
+    if ((LEAN || !tracing) && fast_op_kind(op) && rc < end && cell::type(left) == TYPE_INTEGER) {
+        uint32_t rt = cell::type(rc);
+        if (rt == TYPE_WORD ? (v = bound_value(rc)) && flagged_function(v) : rt == TYPE_PAREN || rt == TYPE_PATH) {
+            Cell opw = *cursor;
+            Cell fn = *op;
+            mark_operator(&opw, left, left + 1);
+            // (Without a word's value, the operand is a paren or a path.)
+            cursor = v ? right_operand<true>(rc, end, code, v) : nested(rc, end, code, true);
+            return !pending && operator_done<true>(&fn, &opw, left, sub, fast_op_kind(&fn));
+        }
+        if (LEAN && rt == TYPE_INTEGER) {
+            // (Nothing here can fail or call out: no frame is needed.)
+            combine_integers(fast_op_kind(op), left, cell::get_int(rc));
+            stack::top = left + 1;
+            cursor = rc + 1;
+            return true;
+        }
     }
     cursor = apply_operator(cursor, end, code, left, sub, op);
     return !pending;
@@ -1147,5 +1230,17 @@ Cell* apply_infix(Cell* cursor, Cell* end, const Cell* code, Cell* left, bool su
     }
     return cursor;
 }
+
+namespace {
+// (Its own copy of the loop: one that apply_infix shared, GCC split and
+// cloned, at a cost to its other callers.)
+[[gnu::always_inline]] inline Cell* infix_chain(Cell* cursor, Cell* end, const Cell* code, Cell* left,
+                                                const Cell* op) {
+    while (infix_step<true>(cursor, end, code, left, true, op) &&
+           (op = infix_after_eval<true>(code, cursor, end))) {
+    }
+    return cursor;
+}
+}  // namespace
 
 }  // namespace zel::interpreter

@@ -110,11 +110,12 @@ inline bool eval_block_front(const Cell* code, SeriesBuffer* buf);
 // is a path: its call is made with one call level less (eval_block_at's
 // walk would reach it through eval_nested).
 void eval_paren_path(const Cell* code, SeriesBuffer* buf, Cell* head);
-// The first step of a block's walk whose first value, at `cursor`, is a
-// paren (its first call made in line, the operators after it applied), in
-// the block's code frame `code`; returns the cursor after it. Either's
-// branch that starts with one is walked from there without eval_block_at.
-Cell* eval_paren_step(Cell* cursor, Cell* end, const Cell* code);
+// eval_block_at(code, buf, head) for a block whose first value, at `head`,
+// is a paren, `tail` the end of its buffer: the paren's first call is made
+// in line, and the operators after it are applied with no call of their
+// own. Either's branch that starts with one (`[(f n - 1) + f n - 2]`) is
+// run so.
+void eval_branch_paren(const Cell* code, SeriesBuffer* buf, Cell* head, Cell* tail);
 // The walk of a block under evaluation (untraced) on from `cursor`, before
 // `tail`, after its first expression, evaluated by eval_block_front: `frame`
 // is its code frame, `buf` its pinned buffer, `slot` where each value lands;

@@ -4,6 +4,7 @@
 
 #include "runtime/actions.h"
 #include "runtime/cell.h"
+#include "runtime/evaluator/call_flags.h"
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/evaluator/natives.h"
 #include "runtime/datatypes/context.h"
@@ -353,16 +354,21 @@ inline void compare_integers(int kind, Cell* left, int64_t a, int64_t b) {
 // value pushed, then applies the operators that follow unless `prefix`.
 // `seen` as for infix_after_eval: the value of the word that follows the
 // call when it is no operator (left alone otherwise). CALL is call_plain,
-// or the way of it that a caller has picked for `fn`.
+// or the way of it that a caller has picked for `fn`. With DIRECT, a
+// function flagged for the plain way (FLAG_PLAIN_CALL, the commonest
+// callable a paren starts with) is called with none of CALL's tests.
 using PlainCall = Cell* (*)(const Cell*, Cell*, Cell*, const Cell*, bool, const Cell*);
-template <PlainCall CALL = call_plain>
+template <PlainCall CALL = call_plain, bool DIRECT = false>
 [[gnu::always_inline]] inline Cell* call_named(Cell* cursor, const Cell* fn_value, Cell* end, const Cell* code,
                                                bool prefix, const Cell*& seen) {
     Cell* start = stack::top;
     Cell w = *cursor;
     w.header &= ~FLAG_NEW_LINE;
     // call_plain copies the callable before anything can move it.
-    cursor = CALL(fn_value, cursor + 1, end, code, true, &w);
+    if (DIRECT && (fn_value->header & (CELL_TYPE_MASK | FLAG_PLAIN_CALL)) == (TYPE_FUNCTION | FLAG_PLAIN_CALL))
+        cursor = call_function_flagged(fn_value, cursor + 1, end, code, true, &w);
+    else
+        cursor = CALL(fn_value, cursor + 1, end, code, true, &w);
     if (prefix) return cursor;
     return operators_after_call(start, cursor, end, code, seen);
 }
