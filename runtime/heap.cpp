@@ -51,11 +51,13 @@ BlockHeader* header_of(void* p) {
     return nullptr;
 }
 
-}  // namespace
-
-void* alloc(size_t size) {
+// A listed block of `size` bytes, zeroed when `zero`: by calloc rather than
+// malloc and memset, for memory fresh from the kernel is already zero, and
+// calloc knows when it need not clear (nor touch) it.
+void* new_block(size_t size, bool zero) {
     if (size > SIZE_MAX - sizeof(BlockHeader)) runtime_error(94, ZEL_HERE());
-    auto* h = static_cast<BlockHeader*>(std::malloc(size + sizeof(BlockHeader)));
+    size_t total = size + sizeof(BlockHeader);
+    auto* h = static_cast<BlockHeader*>(zero ? std::calloc(1, total) : std::malloc(total));
     if (!h) runtime_error(94, ZEL_HERE());
     h->size = size;
     h->spare = 0;
@@ -63,16 +65,11 @@ void* alloc(size_t size) {
     return h + 1;
 }
 
-// calloc rather than malloc and memset: memory fresh from the kernel is
-// already zero, and calloc knows when it need not clear (nor touch) it.
-void* alloc_zero(size_t size) {
-    if (size > SIZE_MAX - sizeof(BlockHeader)) runtime_error(94, ZEL_HERE());
-    auto* h = static_cast<BlockHeader*>(std::calloc(1, size + sizeof(BlockHeader)));
-    if (!h) runtime_error(94, ZEL_HERE());
-    h->size = size;
-    link(h);
-    return h + 1;
-}
+}  // namespace
+
+void* alloc(size_t size) { return new_block(size, false); }
+
+void* alloc_zero(size_t size) { return new_block(size, true); }
 
 void free(void* p) {
     BlockHeader* h = header_of(p);

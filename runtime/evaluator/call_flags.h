@@ -15,6 +15,11 @@ namespace zel::interpreter {
 constexpr uint32_t FLAG_PLAIN_CALL = 1u << 15;
 // With it: the summary's PLAN_REST, read with the other flags.
 constexpr uint32_t FLAG_PLAIN_REST = 1u << 14;
+// Whether `v` is a function flagged FLAG_PLAIN_CALL (one test of type and
+// flag together).
+inline bool is_flagged_function(const Cell* v) {
+    return (v->header & (CELL_TYPE_MASK | FLAG_PLAIN_CALL)) == (TYPE_FUNCTION | FLAG_PLAIN_CALL);
+}
 // A native's or an action's header flag (a bit no function, routine or
 // op! takes), set on the cell its list is built for when its slot lies
 // within its table, it is none of the control natives a plain call knows

@@ -214,7 +214,7 @@ Cell* fetch_arg(Fetch& f, Cell* cursor, uint32_t kind) {
             default: break;
         }
     }
-    v.header &= ~FLAG_NEW_LINE;
+    cell::clear_new_line(&v);
     stack::push(&v);
     if (tracing) trace::event(trace::EV_PUSH, f.code, cursor, nullptr, &v);
     return cursor + 1;
@@ -507,7 +507,7 @@ Cell* eval_code(const Cell* value_in, Cell* cursor, Cell* end, const Cell* code,
     const Cell* n = name_pos;
     if (!n && !path && cursor && code && cursor > block::rs_head(const_cast<Cell*>(code))) n = cursor - 1;
     if (n && cell::type(n) == TYPE_WORD) name = *n; else name = words::_anon_tag;
-    name.header &= ~FLAG_NEW_LINE;
+    cell::clear_new_line(&name);
     // The path's refinements are walked as the path stands now, up to its
     // present tail, even if the code run meanwhile (tracer, arguments)
     // changes it: the pin keeps this form alive and in place.

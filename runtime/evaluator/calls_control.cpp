@@ -274,12 +274,20 @@ template <bool NEAR = false>
 // cell itself when it is a literal a condition accepts without a check
 // (is_value_type: the two type tests made as one), else a word's value,
 // its type not tested yet: an integer operator after it tests it, and
-// condition_truth the value alone. Null for any other operand.
+// condition_truth the value alone. Null for any other operand. With NEAR,
+// a word is looked up only where it is the running function's or global
+// (near_value): null for any other, whose call must go the general way.
 constexpr uint64_t LITERAL_CONDITIONS = VALUE_TYPES & ~ACTIVE_TYPES;
 constexpr uint64_t WORD_CONDITIONS = VALUE_TYPES & ~NOT_PLAIN_TYPES;
+template <bool NEAR = false>
 [[gnu::always_inline]] inline const Cell* condition_operand(const Cell* cursor, const Cell* top) {
     uint32_t t = cell::type(cursor);
-    if (t == TYPE_WORD) [[likely]] return operand_value(cursor, top);
+    if (t == TYPE_WORD) [[likely]] {
+        if (!NEAR) return operand_value(cursor, top);
+        const Cell* v = nullptr;
+        near_value<true>(cursor, top, v);
+        return v;
+    }
     return t < 64 && ((LITERAL_CONDITIONS >> t) & 1) ? cursor : nullptr;
 }
 
@@ -473,19 +481,6 @@ namespace {
 // What if_front found.
 enum class IfFront { GENERAL, CHAIN, NOT_TAKEN, TAKEN };
 
-// A condition's operand at `c` as condition_operand takes it, a word looked
-// up only where it is the running function's or global (near_value); null
-// when the call must go the general way.
-[[gnu::always_inline]] inline const Cell* front_operand(const Cell* c, const Cell* base) {
-    uint32_t t = cell::type(c);
-    if (t == TYPE_WORD) [[likely]] {
-        const Cell* v = nullptr;
-        near_value<true>(c, base, v);
-        return v;
-    }
-    return t < 64 && ((LITERAL_CONDITIONS >> t) & 1) ? c : nullptr;
-}
-
 // literal_branches_after for the branch before `after`: the value of the
 // word there, read to make sure that no operator follows, left in `next`
 // (null when it is no word or has no value); false when the call must go
@@ -517,7 +512,7 @@ enum class IfFront { GENERAL, CHAIN, NOT_TAKEN, TAKEN };
     if (at >= end) [[unlikely]] return IfFront::GENERAL;
     if (cell::type(at) != TYPE_BLOCK) return IfFront::CHAIN;
     if (base >= stack::args_end || stack::call_top >= stack::call_end) [[unlikely]] return IfFront::GENERAL;
-    const Cell* v = front_operand(c, base);
+    const Cell* v = condition_operand<true>(c, base);
     bool yes;
     if (!v || !condition_truth(v, yes)) return IfFront::GENERAL;
     if (fn->w1 == natives::NATIVE_UNLESS) yes = !yes;
@@ -537,7 +532,7 @@ enum class IfFront { GENERAL, CHAIN, NOT_TAKEN, TAKEN };
 [[gnu::always_inline]] inline IfFront if_chain(const Cell* fn, Cell* c, Cell* end, Cell* base, const Cell*& next,
                                                Cell*& branch) {
     if (base >= stack::args_end || stack::call_top >= stack::call_end) [[unlikely]] return IfFront::GENERAL;
-    const Cell* v = front_operand(c, base);
+    const Cell* v = condition_operand<true>(c, base);
     if (!v) return IfFront::GENERAL;
     Cell* at = c + 1;
     const Cell* op = nullptr;
@@ -547,7 +542,8 @@ enum class IfFront { GENERAL, CHAIN, NOT_TAKEN, TAKEN };
     // accepts.)
     *base = *v;
     for (;;) {
-        // condition_infix, its right operand looked up as `op` is.
+        // condition_infix, its right operand looked up as `op` is: the
+        // comparisons, the commonest, tested before the others.
         if (cell::type(base) != TYPE_INTEGER) return IfFront::GENERAL;
         const Cell* r = at + 1;
         if (r >= end) return IfFront::GENERAL;
@@ -609,7 +605,7 @@ enum class IfFront { GENERAL, CHAIN, NOT_TAKEN, TAKEN };
                                                                const Cell* code) {
     Cell* start = stack::top;
     Cell w = *cursor;
-    w.header &= ~FLAG_NEW_LINE;
+    cell::clear_new_line(&w);
     const Cell* seen = nullptr;
     cursor = control_fast<1, true>(fn, cursor + 1, end, code, true, &w, seen);
     if (!seen) cursor = operators_after_call(start, cursor, end, code, seen);
@@ -622,7 +618,7 @@ enum class IfFront { GENERAL, CHAIN, NOT_TAKEN, TAKEN };
 [[gnu::always_inline]] inline WalkStep named_framed(Cell* cursor, Cell* end, const Cell* code, Cell* branch) {
     Cell* start = stack::top;
     Cell w = *cursor;
-    w.header &= ~FLAG_NEW_LINE;
+    cell::clear_new_line(&w);
     const Cell* seen = nullptr;
     Cell* after = run_if_branch_framed(branch, start, true, &w);
     return {operators_after_call(start, after, end, code, seen), seen};

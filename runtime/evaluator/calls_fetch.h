@@ -15,6 +15,7 @@
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/evaluator/natives.h"
 #include "runtime/evaluator/values.h"
+#include "runtime/memory.h"
 #include "runtime/stack.h"
 
 namespace zel::interpreter {

@@ -416,7 +416,7 @@ template <bool PLAIN>
     PinIf<!PLAIN> pin_list(lb);
     const PathKeep keep{lb, pb, const_cast<Cell*>(path)};
     Cell name = *name_pos;
-    name.header &= ~FLAG_NEW_LINE;
+    cell::clear_new_line(&name);
     bool native = !PLAIN && is_native_like(t);
     if (native) stack::mark_interp_native(&name); else stack::mark_interp_func(&name);
     bool stop = false;
@@ -584,8 +584,7 @@ namespace {
     // A path with other items than words goes the general way.
     SeriesBuffer* pb = series::buffer_of(path);
     const Cell* path_tail = pb->tail_cell();
-    constexpr uint32_t plain = TYPE_FUNCTION | FLAG_PLAIN_CALL;
-    bool flagged = (fn_value->header & (CELL_TYPE_MASK | FLAG_PLAIN_CALL)) == plain;
+    bool flagged = is_flagged_function(fn_value);
     bool words = words_from(head + 1, path_tail);
     if (flagged && words) [[likely]] return call_refined<true>(fn_value, cursor, end, code, path, head, pb, path_tail);
     return call_path_other(path, head, fn_value, cursor, end, code, words);

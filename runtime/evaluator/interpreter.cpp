@@ -915,7 +915,7 @@ Cell* eval_expression(Cell* cursor, Cell* end, const Cell* code, bool prefix, bo
         case TYPE_LIT_WORD: {
             Cell v = *value;
             cell::set_type(&v, TYPE_WORD);
-            v.header &= ~FLAG_NEW_LINE;
+            cell::clear_new_line(&v);
             if (tracing) trace::event(trace::EV_PUSH, code, cursor, nullptr, &v);
             emit(&v, sub);
             ++cursor;
@@ -932,7 +932,7 @@ Cell* eval_expression(Cell* cursor, Cell* end, const Cell* code, bool prefix, bo
                 case TYPE_FUNCTION:
                 case TYPE_ROUTINE: {
                     Cell fn = *v;
-                    w.header &= ~FLAG_NEW_LINE;
+                    cell::clear_new_line(&w);
                     cursor = tracing ? eval_code(&fn, cursor, end, code, sub, nullptr, &w, nullptr, 0, false)
                                      : call_plain(&fn, cursor, end, code, sub, &w);
                     if (pending) return cursor;
@@ -957,7 +957,7 @@ Cell* eval_expression(Cell* cursor, Cell* end, const Cell* code, bool prefix, bo
         case TYPE_LIT_PATH: {
             Cell v = *value;
             cell::set_type(&v, TYPE_PATH);
-            v.header &= ~FLAG_NEW_LINE;
+            cell::clear_new_line(&v);
             v.w3 = 0;
             if (tracing) trace::event(trace::EV_PUSH, code, cursor, nullptr, &v);
             emit(&v, sub);
@@ -1058,21 +1058,17 @@ inline bool both_integers(const Cell* left) {
     return !pending;
 }
 
-// A function flagged for the plain way, the commonest right operand that
-// is called: it is called with none of call_plain's tests.
-inline bool flagged_function(const Cell* v) {
-    return cell::type(v) == TYPE_FUNCTION && (v->header & FLAG_PLAIN_CALL);
-}
-
 // Evaluates an operator's right operand at `rc`, pushed with no further
 // operator: `v`, when given, is the callable value of its word (with
-// FLAGGED, one that flagged_function accepts). Returns the cursor after it.
+// FLAGGED, a function flagged for the plain way, is_flagged_function's:
+// the commonest right operand that is called, it is called with none of
+// call_plain's tests). Returns the cursor after it.
 template <bool FLAGGED = false>
 [[gnu::always_inline]] inline Cell* right_operand(Cell* rc, Cell* end, const Cell* code, const Cell* v) {
     if (v) {
         Cell w = *rc;
-        w.header &= ~FLAG_NEW_LINE;
-        return FLAGGED || flagged_function(v) ? call_function_flagged(v, rc + 1, end, code, true, &w)
+        cell::clear_new_line(&w);
+        return FLAGGED || is_flagged_function(v) ? call_function_flagged(v, rc + 1, end, code, true, &w)
                                               : call_plain(v, rc + 1, end, code, true, &w);
     }
     uint32_t t = cell::type(rc);
@@ -1186,7 +1182,7 @@ template <bool LEAN = false>
     const Cell* v = nullptr;
     if ((LEAN || !tracing) && fast_op_kind(op) && rc < end && cell::type(left) == TYPE_INTEGER) {
         uint32_t rt = cell::type(rc);
-        if (rt == TYPE_WORD ? (v = bound_value(rc)) && flagged_function(v) : rt == TYPE_PAREN || rt == TYPE_PATH) {
+        if (rt == TYPE_WORD ? (v = bound_value(rc)) && is_flagged_function(v) : rt == TYPE_PAREN || rt == TYPE_PATH) {
             Cell opw = *cursor;
             Cell fn = *op;
             mark_operator(&opw, left, left + 1);

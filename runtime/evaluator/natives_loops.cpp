@@ -25,7 +25,7 @@ int64_t remaining(const Cell* s) {
 void value_at(Cell* s, int64_t i, Cell* out) {
     if (series::any_block(cell::type(s))) {
         *out = *(block::rs_head(s) + i);
-        out->header &= ~FLAG_NEW_LINE;
+        cell::clear_new_line(out);
         return;
     }
     Cell* v = actions::pick(s, static_cast<int32_t>(i + 1), nullptr);

@@ -22,7 +22,7 @@ void form_into(const Cell* value, Cell* out) {
 
 void add_reduced(Cell* target, const Cell* value, bool insert) {
     Cell v = *value;
-    v.header &= ~FLAG_NEW_LINE;
+    cell::clear_new_line(&v);
     if (insert) block::insert_value(target, &v, true, false); else block::append_copy(target, &v);
 }
 

@@ -363,9 +363,9 @@ template <PlainCall CALL = call_plain, bool DIRECT = false>
                                                bool prefix, const Cell*& seen) {
     Cell* start = stack::top;
     Cell w = *cursor;
-    w.header &= ~FLAG_NEW_LINE;
+    cell::clear_new_line(&w);
     // call_plain copies the callable before anything can move it.
-    if (DIRECT && (fn_value->header & (CELL_TYPE_MASK | FLAG_PLAIN_CALL)) == (TYPE_FUNCTION | FLAG_PLAIN_CALL))
+    if (DIRECT && is_flagged_function(fn_value))
         cursor = call_function_flagged(fn_value, cursor + 1, end, code, true, &w);
     else
         cursor = CALL(fn_value, cursor + 1, end, code, true, &w);
