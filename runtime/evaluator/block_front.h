@@ -16,6 +16,7 @@ namespace zel::interpreter {
 // calls_fetch.h), CONTROL 2 for either, 1 for if and unless.
 template <int CONTROL>
 Cell* call_control_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, bool sub, const Cell* name);
+Cell* call_if_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, bool sub, const Cell* name);
 
 // A block's walk after its first expression, made before it (by a front):
 // the walk goes on from `cursor` when the block has more, its code frame
@@ -89,7 +90,7 @@ template <bool PATHS>
         if (!PATHS && shape == either)
             cursor = call_named<call_control_plain<2>>(head, v, tail, &scope.frame.code, false, seen);
         else if (!PATHS && shape == (either | FLAG_PLAIN_IF))
-            cursor = call_named<call_control_plain<1>>(head, v, tail, &scope.frame.code, false, seen);
+            cursor = call_named<call_if_plain>(head, v, tail, &scope.frame.code, false, seen);
         else if (PATHS && (shape & ~FLAG_PLAIN_REST) == function)
             cursor = call_named<call_function_flagged>(head, v, tail, &scope.frame.code, false, seen);
         else
