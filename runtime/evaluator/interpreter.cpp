@@ -1076,6 +1076,28 @@ template <bool FLAGGED = false>
     return eval_expression(rc, end, code, true, true, false);
 }
 
+// An operator's right operand that is a paren, at `rc`, as nested takes it;
+// one whose first value is a word has its call made in line, as a paren
+// that starts an expression of a block's walk has (eval_paren_other: out of
+// line, the operator's own code saves no more registers for it). Returns
+// the cursor after the paren, or at it when an exit is pending. (The
+// machine stack is checked before the paren's code frame is linked, so
+// that its overflow is reported at the operator's code: eval_paren_other
+// checks it first itself.)
+[[gnu::always_inline]] inline Cell* paren_operand(Cell* rc) {
+    SeriesBuffer* buf = node_table[rc->w2];
+    Cell* head = buf->head_cell() + rc->w1;
+    Cell* tail = buf->tail_cell();
+    uint32_t t = head < tail ? cell::type(head) : TYPE_NULL;
+    if (t == TYPE_WORD) {
+        eval_paren_other(rc);
+    } else {
+        stack::check_machine_stack();
+        eval_block_other<true>(rc, buf, head, tail);
+    }
+    return pending ? rc : rc + 1;
+}
+
 // Completes the operator whose frame is the top one once its right operand
 // is pushed after the left one: two integers are combined in place and the
 // frame unwound; anything else goes to the operator's own function. False
@@ -1169,7 +1191,9 @@ template <bool LEFT_INTEGER = false>
 // operator word, moved past its right operand; false when a pending code
 // ends the evaluation. With LEAN, the caller evaluates untraced and the
 // stack has room above `left`: a literal integer right operand is then
-// combined here too, as infix_call would combine it.
+// combined here too, as infix_call would combine it. Without, a paren
+// right operand goes by paren_operand (LEAN's callers, either's branches,
+// keep nested's way: their code was laid out for it).
 template <bool LEAN = false>
 [[gnu::always_inline]] inline bool infix_step(Cell*& cursor, Cell* end, const Cell* code, Cell* left, bool sub,
                                               const Cell* op) {
@@ -1187,7 +1211,9 @@ template <bool LEAN = false>
             Cell fn = *op;
             mark_operator(&opw, left, left + 1);
             // (Without a word's value, the operand is a paren or a path.)
-            cursor = v ? right_operand<true>(rc, end, code, v) : nested(rc, end, code, true);
+            if (v) cursor = right_operand<true>(rc, end, code, v);
+            else if (!LEAN && rt == TYPE_PAREN) cursor = paren_operand(rc);
+            else cursor = nested(rc, end, code, true);
             return !pending && operator_done<true>(&fn, &opw, left, sub, fast_op_kind(&fn));
         }
         if (LEAN && rt == TYPE_INTEGER) {
