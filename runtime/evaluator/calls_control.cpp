@@ -599,6 +599,83 @@ enum class IfFront { GENERAL, CHAIN, NOT_TAKEN, TAKEN };
     return false;
 }
 
+// A value taken as it is in a taken branch of quick_branch's, as
+// simple_branch takes it: a literal (unset only with UNSET, as a branch's
+// one value), or the value of a word, the running function's or global,
+// when it is plain; else null, the branch left to simple_branch.
+template <bool UNSET>
+[[gnu::always_inline]] inline const Cell* quick_operand(const Cell* c, const Cell* top) {
+    uint32_t t = cell::type(c);
+    if (t == TYPE_WORD) {
+        const Cell* v = nullptr;
+        if (!near_value<true>(c, top, v) || !v || !is_plain_value(cell::type(v))) return nullptr;
+        return v;
+    }
+    return is_literal(t) && (UNSET || t != TYPE_UNSET) ? c : nullptr;
+}
+// An integer operand of a taken branch's one operator, as simple_assignment
+// takes it: a literal integer, or the value of a word, the running
+// function's or global, when it is one; else null.
+[[gnu::always_inline]] inline const Cell* integer_operand(const Cell* c, const Cell* top) {
+    if (cell::type(c) == TYPE_WORD) {
+        const Cell* v = nullptr;
+        if (!near_value<true>(c, top, v) || !v) return nullptr;
+        c = v;
+    }
+    return cell::type(c) == TYPE_INTEGER ? c : nullptr;
+}
+
+// simple_branch for the taken branch `taken` of an if whose condition lies
+// at `base`, the stack's top, in its commonest shapes: one value (`[n]`),
+// one assignment of a value (`[n: 0]`) or of one operator's result (`[x: x
+// * 2]`, `[x: x + n]`), told by their count of cells, so that no register
+// holds the branch's end, nor a loop's: with the few values they need at
+// once, the caller saves none. The value is left at `base` and the word
+// set. False, with nothing changed but `base`, for any other branch, or
+// one whose words are not all the running function's or global:
+// simple_branch then looks at it afresh. (The collector's attention is not
+// looked at: nothing here allocates or runs code, and the walk serves its
+// safe point right after the call, with nothing run in between.)
+[[gnu::always_inline]] inline bool quick_branch(const Cell* taken, Cell* base) {
+    // (The general way pushes the branch's first value above `base`.)
+    if (base >= stack::args_end - 1) [[unlikely]] return false;
+    SeriesBuffer* buf = node_table[taken->w2];
+    uint64_t at = buf->head + uint64_t{taken->w1} * sizeof(Cell);
+    // (A head past the tail makes a size past any below.)
+    uint64_t size = buf->tail - at;
+    Cell* head = reinterpret_cast<Cell*>(buf->data() + at);
+    // (The operator's shape, the target's, is tested first.)
+    if (size == 4 * sizeof(Cell)) {
+        const Cell* op = nullptr;
+        if (cell::type(head) != TYPE_SET_WORD || cell::type(head + 2) != TYPE_WORD ||
+            !near_value<false>(head + 2, base, op) || !op || cell::type(op) != TYPE_OP)
+            return false;
+        int kind = fast_op_kind(op);
+        if (!kind) return false;
+        const Cell* a = integer_operand(head + 1, base);
+        if (!a) return false;
+        const Cell* b = integer_operand(head + 3, base);
+        if (!b) return false;
+        combine_integers(kind, base, cell::get_int(a), cell::get_int(b));
+    } else if (size == sizeof(Cell)) {
+        const Cell* v = quick_operand<true>(head, base);
+        if (!v) return false;
+        *base = *v;
+        return true;
+    } else {
+        const Cell* v = nullptr;
+        if (size != 2 * sizeof(Cell) || cell::type(head) != TYPE_SET_WORD ||
+            !(v = quick_operand<false>(head + 1, base)))
+            return false;
+        *base = *v;
+    }
+    // (The set-word too is mostly the running function's.)
+    Cell* target = head->w1 == stack::running_ctx ? running_slot(head, base) : in_place_target(head, base);
+    if (!target) return false;
+    *target = *base;
+    return true;
+}
+
 // call_control_named's way for every shape but its front's: control_fast's,
 // the call's name made here. (Flattened as call_control_plain is.)
 [[gnu::noinline, gnu::flatten]] WalkStep control_named_general(const Cell* fn, Cell* cursor, Cell* end,
@@ -637,15 +714,16 @@ enum class IfFront { GENERAL, CHAIN, NOT_TAKEN, TAKEN };
 }
 
 // The branch of the if or unless named by the word at `cursor`, two cells
-// after it, once if_front has found it taken, `next` as it left it:
-// simple_branch's, else run in the frame (control_named_framed), or gone
-// the general way when simple_branch leaves its words to it. (The
+// after it, once if_front has found it taken and quick_branch has left it,
+// `next` as the front left it: simple_branch's, else run in the frame
+// (control_named_framed), or gone the general way when simple_branch
+// leaves its words to it. (The
 // arguments are the front's, in the same registers: noipa keeps GCC from
 // reordering them. The calls out are jumps: written out here, not in a
 // function in line that both takers share, through whose value GCC makes
 // them calls.)
-[[gnu::noipa, gnu::flatten]] WalkStep control_named_taken(const Cell* fn, Cell* cursor, Cell* end,
-                                                          const Cell* code, const Cell* next) {
+[[gnu::noipa, gnu::flatten]] WalkStep control_named_branch(const Cell* fn, Cell* cursor, Cell* end,
+                                                           const Cell* code, const Cell* next) {
     Cell* base = stack::top;
     bool far = false;
     if (!simple_branch(cursor + 2, base, far)) [[unlikely]] {
@@ -654,6 +732,19 @@ enum class IfFront { GENERAL, CHAIN, NOT_TAKEN, TAKEN };
     }
     stack::top = base + 1;
     return {cursor + 3, next};
+}
+// The branch of the if or unless named by the word at `cursor` once
+// if_front has found it taken: quick_branch's, else
+// control_named_branch's. (noipa as control_named_branch; apart from it,
+// so that its shape alone sets the registers this one uses.)
+[[gnu::noipa, gnu::flatten]] WalkStep control_named_taken(const Cell* fn, Cell* cursor, Cell* end,
+                                                          const Cell* code, const Cell* next) {
+    Cell* base = stack::top;
+    if (quick_branch(cursor + 2, base)) [[likely]] {
+        stack::top = base + 1;
+        return {cursor + 3, next};
+    }
+    return control_named_branch(fn, cursor, end, code, next);
 }
 // The same for if_chain's branch, at `branch`.
 [[gnu::noipa, gnu::flatten]] WalkStep control_chain_taken(const Cell* fn, Cell* cursor, Cell* end, const Cell* code,
