@@ -226,10 +226,9 @@ inline void check(Fetch& f, const Cell* desc, const Cell* value) {
 
 }  // namespace
 
-Cell* fetch_arg_of(const Cell* fn, const Cell* name, const Cell* code, Cell* cursor, Cell* end, uint32_t kind,
-                   int argn) {
-    Fetch f{fn, name, code, end, false, argn, false};
-    return fetch_arg(f, cursor, kind);
+Cell* fetch_arg_of(const Cell* fn, const Cell* name, const Cell* code, Cell* cursor, Cell* end, ArgAt at) {
+    Fetch f{fn, name, code, end, false, at.argn, false};
+    return fetch_arg(f, cursor, at.kind);
 }
 
 void check_operands(const Cell* fn, const Cell* name, int count) {

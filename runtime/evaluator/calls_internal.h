@@ -175,11 +175,17 @@ Cell* fetch_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, con
 int spec_position(const Cell* descs, int32_t k);
 // The refinement descriptor of a symbol (resolved) in a list, or -1.
 int32_t find_refinement(const Cell* descs, int32_t count, uint32_t sym);
-// Pushes one argument of a descriptor kind from the cursor (an evaluated one
-// with the operators that follow it); `argn` names it in a missing-argument
-// error. Returns the cursor after it.
-Cell* fetch_arg_of(const Cell* fn, const Cell* name, const Cell* code, Cell* cursor, Cell* end, uint32_t kind,
-                   int argn = 0);
+// An argument's descriptor kind and its spec position (from 1), which names
+// it in a missing-argument error. (One register's worth: callers with six
+// arguments more than that would pass one on the machine stack, which makes
+// GCC keep a frame pointer in the whole caller.)
+struct ArgAt {
+    uint32_t kind;
+    int argn;
+};
+// Pushes one argument of the kind `at` gives from the cursor (an evaluated
+// one with the operators that follow it). Returns the cursor after it.
+Cell* fetch_arg_of(const Cell* fn, const Cell* name, const Cell* code, Cell* cursor, Cell* end, ArgAt at);
 // Runs a function's body in its marked frame, the arguments pushed.
 void call_body(const Cell* fn_in, const Cell* name);
 

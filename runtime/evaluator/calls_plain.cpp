@@ -404,7 +404,8 @@ template <bool PLAIN>
     Cell fn = *fn_in;
     uint32_t t = cell::type(&fn);
     if (!PLAIN && t == TYPE_ROUTINE) return nullptr;
-    stack::push(&fn);  // kept alive while its list may be built
+    // (A flagged function's list is built: it is pushed with its frame.)
+    if (!PLAIN) stack::push(&fn);  // kept alive while its list may be built
     const Cell* more = more_of(&fn);
     Cell body = more[0];  // a function's, read before the list may be built
     SeriesBuffer* lb = series::buffer_of(PLAIN ? more[1].w2 : arg_list(&fn, more));
@@ -418,7 +419,24 @@ template <bool PLAIN>
     Cell name = *name_pos;
     cell::clear_new_line(&name);
     bool native = !PLAIN && is_native_like(t);
-    if (native) stack::mark_interp_native(&name); else stack::mark_interp_func(&name);
+    if (PLAIN) {
+        // As function_call: with room for the function's cell and the
+        // frame's result cell, neither needs a check of its own; else they
+        // meet the full stack one after the other.
+        if (stack::call_top < stack::call_end && stack::top + 1 < stack::args_end) [[likely]] {
+            Cell* at = stack::top;
+            *at = fn;
+            stack::open_frame_at(at + 1, name.w2, name.w1, FRAME_INTERP_FUNC)->fctx = 0;
+            stack::top = at + 1;
+        } else {
+            stack::push(&fn);
+            stack::mark_interp_func(&name);
+        }
+    } else if (native) {
+        stack::mark_interp_native(&name);
+    } else {
+        stack::mark_interp_func(&name);
+    }
     bool stop = false;
     cursor = PLAIN ? fetch_flagged<true>(&fn, descs, keep, cursor, end, code, &name, stop)
                    : fetch_fixed(&fn, descs, cursor, end, code, &name, false, stop);
@@ -486,8 +504,8 @@ template <bool PLAIN>
             } else {
                 {
                     PathKept<PLAIN> kept(keep);
-                    cursor = fetch_arg_of(&fn, &name, code, cursor, end, kind_of(d),
-                                          spec_position(descs, static_cast<int32_t>(d - descs)));
+                    cursor = fetch_arg_of(&fn, &name, code, cursor, end,
+                                          {kind_of(d), spec_position(descs, static_cast<int32_t>(d - descs))});
                 }
                 end = end_now(code, end);
                 if (pending) return cursor;
@@ -538,11 +556,14 @@ namespace {
 // call_sub_path's way for any callable but a flagged function, or a path
 // with other items than words, the path's head at `head` holding callable
 // `fn_value`: the path's cell rooted and its buffer kept in place through
-// the call.
+// the call. (It looks at the items itself: a seventh argument would go on
+// the machine stack, and GCC would then keep a frame pointer through all
+// of call_sub_path.)
 [[gnu::noinline]] Cell* call_path_other(const Cell* path, const Cell* head, const Cell* fn_value, Cell* cursor,
-                                        Cell* end, const Cell* code, bool words) {
+                                        Cell* end, const Cell* code) {
     collector::Root keep_path(const_cast<Cell*>(path));
     SeriesBuffer* pb = series::buffer_of(path);
+    bool words = words_from(head + 1, pb->tail_cell());
     Pin pin(pb);
     Cell fn = *fn_value;  // called after its list may be built
     Cell* saved_top = stack::top;
@@ -584,10 +605,9 @@ namespace {
     // A path with other items than words goes the general way.
     SeriesBuffer* pb = series::buffer_of(path);
     const Cell* path_tail = pb->tail_cell();
-    bool flagged = is_flagged_function(fn_value);
-    bool words = words_from(head + 1, path_tail);
-    if (flagged && words) [[likely]] return call_refined<true>(fn_value, cursor, end, code, path, head, pb, path_tail);
-    return call_path_other(path, head, fn_value, cursor, end, code, words);
+    if (is_flagged_function(fn_value) && words_from(head + 1, path_tail)) [[likely]]
+        return call_refined<true>(fn_value, cursor, end, code, path, head, pb, path_tail);
+    return call_path_other(path, head, fn_value, cursor, end, code);
 }
 
 Cell* call_named_path(const Cell* path, Cell* cursor, Cell* end, const Cell* code, bool sub, bool case_) {
