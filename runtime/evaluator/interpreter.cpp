@@ -409,15 +409,18 @@ struct NoQuiet {
 template <bool loose_top>
 [[gnu::always_inline]] inline Cell* word_step(Cell* cursor, const Cell* v, Cell* tail, const Cell* code, Cell* slot,
                                               const Cell*& seen) {
+    // (A plain if, the commonest control met in a walk, is told by one test
+    // of its header before the type is looked at. A loop's body takes it
+    // as any call, handing on no `seen`.)
+    if (!loose_top && v && is_plain_if(v)) {
+        WalkStep step = call_control_named(v, cursor, tail, code);
+        seen = step.seen;
+        return step.cursor;
+    }
     uint32_t vt = v ? cell::type(v) : TYPE_NULL;
     if (is_callable(vt)) {
         // (A loop's body does without: see walk_body.)
         if constexpr (loose_top) return call_named(cursor, v, tail, code, false);
-        if (is_plain_if(v)) {
-            WalkStep step = call_control_named(v, cursor, tail, code);
-            seen = step.seen;
-            return step.cursor;
-        }
         return call_named(cursor, v, tail, code, false, seen);
     }
     if (is_plain_value(vt) && v) return simple_operand(v, cursor + 1, tail, code, slot);
@@ -501,8 +504,12 @@ template <bool LOOSE, bool STEPPED = false, bool ROOM = false, class Quiet = NoQ
                 // A safe point may run code or move values: the word is read again.
                 seen = nullptr;
             }
-            tail = Pin::end_within(buf, tail);
-            if (cursor >= tail) return false;
+            // (Pin::end_within, with the walk short of its end already: the
+            // buffer's end is taken only when it has moved below that.)
+            if (Cell* now = buf->tail_cell(); now < tail) [[unlikely]] {
+                tail = now;
+                if (cursor >= tail) return false;
+            }
             stack::top = slot;
             frame.cursor = cursor;
             if (__builtin_expect(!seen, 1)) break;
