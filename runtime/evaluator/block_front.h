@@ -16,6 +16,8 @@ namespace zel::interpreter {
 // calls_fetch.h), CONTROL 2 for either, 1 for if and unless.
 template <int CONTROL>
 Cell* call_control_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, bool sub, const Cell* name);
+// The same for an if or unless, whose branch not taken ends it at once
+// (see calls_fetch.h).
 Cell* call_if_plain(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, bool sub, const Cell* name);
 
 // A block's walk after its first expression, made before it (by a front):
