@@ -635,7 +635,8 @@ template <bool UNSET>
 // one whose words are not all the running function's or global:
 // simple_branch then looks at it afresh. (The collector's attention is not
 // looked at: nothing here allocates or runs code, and the walk serves its
-// safe point right after the call, with nothing run in between.)
+// safe point right after the call, with nothing run in between; a caller
+// not sure of that looks at it first.)
 [[gnu::always_inline]] inline bool quick_branch(const Cell* taken, Cell* base) {
     // (The general way pushes the branch's first value above `base`.)
     if (base >= stack::args_end - 1) [[unlikely]] return false;
@@ -774,10 +775,11 @@ template <bool UNSET>
     return {branch + 1, next};
 }
 
-// call_if_plain's taken branch, as control_named_taken's, the condition at
-// `cursor`. (noipa as control_named_taken.)
-[[gnu::noipa, gnu::flatten]] Cell* control_plain_taken(const Cell* fn, Cell* cursor, Cell* end, const Cell* code,
-                                                       bool sub, const Cell* name) {
+// call_if_plain's taken branch once quick_branch has left it, as
+// control_named_branch's, the condition at `cursor`. (noipa as
+// control_named_branch.)
+[[gnu::noipa, gnu::flatten]] Cell* control_plain_branch(const Cell* fn, Cell* cursor, Cell* end, const Cell* code,
+                                                        bool sub, const Cell* name) {
     Cell* base = stack::top;
     bool far = false;
     if (!simple_branch(cursor + 1, base, far)) [[unlikely]] {
@@ -786,6 +788,19 @@ template <bool UNSET>
     }
     if (sub) stack::top = base + 1; else stack::set_last_keep(base);
     return cursor + 2;
+}
+// call_if_plain's taken branch, the condition at `cursor`: quick_branch's,
+// else control_plain_branch's. (The collector's attention is looked at
+// first, as simple_branch looks at it: not every caller serves its safe
+// point right after the call. noipa as control_named_taken.)
+[[gnu::noipa, gnu::flatten]] Cell* control_plain_taken(const Cell* fn, Cell* cursor, Cell* end, const Cell* code,
+                                                       bool sub, const Cell* name) {
+    Cell* base = stack::top;
+    if (!collector::attention && quick_branch(cursor + 1, base)) [[likely]] {
+        if (sub) stack::top = base + 1; else stack::set_last_keep(base);
+        return cursor + 2;
+    }
+    return control_plain_branch(fn, cursor, end, code, sub, name);
 }
 
 }  // namespace
