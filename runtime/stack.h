@@ -5,7 +5,10 @@
 // result in the base cell and unwinding drops everything above it. Both
 // stacks live in fixed buffers, so pointers into them stay valid.
 #pragma once
+#include <bit>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include "runtime/cell.h"
 #include "runtime/errors.h"
 #include "runtime/memory.h"
@@ -26,6 +29,7 @@ struct CallFrame {
     uint32_t saved;      // the function context's values word saved at marking (read only with fctx)
 };
 static_assert(sizeof(CallFrame) == 24);
+static_assert(offsetof(CallFrame, fctx) == 4);  // marking writes it with the header
 
 // Frame type codes (header bits 24-31 as marked).
 enum FrameType : uint32_t {
@@ -141,10 +145,10 @@ void set_last_top();
 inline void set_call_top(CallFrame* f) { call_top = f; }
 
 // Marking frames.
-// Opens a frame, its function context left for the caller to write:
-// the current top becomes the new call's arguments base. A full call stack,
-// or an argument stack without room for the frame's result cell, is checked
-// before anything is written.
+// Opens a frame that records no function context (a function's call
+// writes its own over it): the current top becomes the new call's
+// arguments base. A full call stack, or an argument stack without room for
+// the frame's result cell, is checked before anything is written.
 inline CallFrame* open_frame_at(Cell* base, uint32_t symbol, Node word_ctx, uint32_t type);
 inline CallFrame* open_frame(uint32_t symbol, Node word_ctx, uint32_t type) {
     if (call_top >= call_end || top >= args_end) overflow(5);
@@ -158,7 +162,10 @@ inline CallFrame* open_frame_at(Cell* base, uint32_t symbol, Node word_ctx, uint
     // (The base in force is read before the frame is written: GCC would
     // read it again after the stores.)
     Cell* prev = arguments;
-    f->header = (symbol & 0xFFFF) | type << 24;
+    // The header and the empty context side by side, in one store.
+    uint64_t header = (symbol & 0xFFFF) | type << 24;
+    if constexpr (std::endian::native == std::endian::big) header <<= 32;
+    std::memcpy(f, &header, sizeof header);
     f->prev_base = prev;
     f->ctx = word_ctx;
     arguments = base;
@@ -167,8 +174,7 @@ inline CallFrame* open_frame_at(Cell* base, uint32_t symbol, Node word_ctx, uint
 // Marks a frame that records no function context at the top, nothing
 // checked: for a caller that has made sure both stacks have room for it.
 inline void mark_frame_unchecked(uint32_t symbol, Node word_ctx, uint32_t type) {
-    CallFrame* f = open_frame_at(top, symbol, word_ctx, type);
-    f->fctx = 0;
+    open_frame_at(top, symbol, word_ctx, type);
 }
 // Marks a frame that records no function context.
 inline void mark_frame(uint32_t symbol, Node word_ctx, uint32_t type) {

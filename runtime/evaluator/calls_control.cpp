@@ -92,8 +92,7 @@ template <int CONTROL>
 [[gnu::always_inline]] inline Cell* run_branch_framed(const Cell* taken, SeriesBuffer* buf, Cell* head, Cell* base,
                                                       Cell* after, bool sub, const Cell* name,
                                                       Cell* tail = nullptr) {
-    CallFrame* f = stack::open_frame_at(base, name->w2, name->w1, FRAME_INTERP_NATIVE);
-    f->fctx = 0;
+    stack::open_frame_at(base, name->w2, name->w1, FRAME_INTERP_NATIVE);
     stack::top = base + 1;
     // The branch's value is left as the top cell, then taken from there.
     // (Its cell is read in place: eval_block_at copies it before any code

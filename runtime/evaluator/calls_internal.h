@@ -228,10 +228,11 @@ template <bool PLAIN = false, bool FRONT = false>
     Node ctx = fn->w1;
     // The node table is read once for the context and the body's buffer:
     // the stores to the frame and the context in between could otherwise
-    // be taken to change it.
+    // be taken to change it. (A plain run walks the buffer read here:
+    // nothing runs before the walk that could move it.)
     SeriesBuffer* const* nodes = node_table;
     Cell* cc = nodes[ctx]->head_cell();
-    SeriesBuffer* body_buf = FRONT ? nodes[body->w2] : nullptr;
+    SeriesBuffer* body_buf = PLAIN ? nodes[body->w2] : nullptr;
     CallFrame* frame = stack::top_frame();
     uint32_t kept = cc->w2;
     // (The values word's store between the frame's two: GCC would join
@@ -257,7 +258,7 @@ template <bool PLAIN = false, bool FRONT = false>
                 end_body_run(ctx, kept, outer_ctx, outer_values);
                 return false;
             }
-        } else if (PLAIN) eval_block_plain(body);
+        } else if (PLAIN) eval_block_at(body, body_buf, body_buf->head_cell() + body->w1);
         else eval_block(body, true);
     } catch (const Thrown& t) {
         if (t.code != THROWN_RETURN && t.code != THROWN_EXIT) {

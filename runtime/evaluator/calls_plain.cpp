@@ -200,7 +200,7 @@ template <bool GENERAL>
         // the frame's stores before it would make GCC read again.
         Cell* at = stack::top;
         *at = fn;
-        stack::open_frame_at(at + 1, name->w2, name->w1, FRAME_INTERP_FUNC)->fctx = 0;
+        stack::open_frame_at(at + 1, name->w2, name->w1, FRAME_INTERP_FUNC);
         stack::top = at + 1;
     } else {
         stack::push(&fn);
@@ -222,8 +222,9 @@ template <bool GENERAL>
         if (stop) return cursor;
         if (fn.header & FLAG_PLAIN_REST) push_rest(descs, lb->tail_cell());
         if (run_block_body<true, true>(&fn, &body, name)) return cursor;
-        // (The commoner call, an argument's or an operand's, laid out first.)
-        if (__builtin_expect(sub, 1)) finish_from_top(true); else finish_from_top(false);
+        // (Only a call whose result is pushed comes here: see
+        // call_function_plain.)
+        finish_from_top(true);
         return cursor;
     }
     if (pending) return cursor;
@@ -249,7 +250,10 @@ PLAIN_CALL Cell* call_function_general(const Cell* fn_in, Cell* cursor, Cell* en
 
 }  // namespace
 
-// A function with FLAG_PLAIN_CALL.
+// A function with FLAG_PLAIN_CALL whose result is pushed (`sub` is true:
+// every caller's call is an argument's, an operand's or a paren's; the
+// rare other one goes the general way). Its ending, not `sub`, is then
+// kept through the body's run.
 PLAIN_CALL Cell* call_function_flagged(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, bool sub,
                                        const Cell* name) {
     return function_call<false>(fn_in, cursor, end, code, sub, name);
@@ -262,7 +266,7 @@ namespace {
 // the test).
 PLAIN_CALL Cell* call_function_plain(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code, bool sub,
                                      const Cell* name) {
-    if (fn_in->header & FLAG_PLAIN_CALL) return call_function_flagged(fn_in, cursor, end, code, sub, name);
+    if ((fn_in->header & FLAG_PLAIN_CALL) && sub) return call_function_flagged(fn_in, cursor, end, code, true, name);
     return call_function_general(fn_in, cursor, end, code, sub, name);
 }
 
@@ -426,7 +430,7 @@ template <bool PLAIN>
         if (stack::call_top < stack::call_end && stack::top + 1 < stack::args_end) [[likely]] {
             Cell* at = stack::top;
             *at = fn;
-            stack::open_frame_at(at + 1, name.w2, name.w1, FRAME_INTERP_FUNC)->fctx = 0;
+            stack::open_frame_at(at + 1, name.w2, name.w1, FRAME_INTERP_FUNC);
             stack::top = at + 1;
         } else {
             stack::push(&fn);

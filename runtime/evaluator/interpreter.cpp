@@ -1029,8 +1029,7 @@ inline bool both_integers(const Cell* left) {
         stack::top = left;
         stack::overflow(5);
     }
-    CallFrame* f = stack::open_frame_at(left, name->w2, name->w1, FRAME_INTERP_NATIVE);
-    f->fctx = 0;
+    stack::open_frame_at(left, name->w2, name->w1, FRAME_INTERP_NATIVE);
     stack::top = top;
 }
 
