@@ -67,11 +67,10 @@ template <bool PATHS>
 // paren), one whose first value is a path to eval_paren_path. A function's
 // body (not PATHS) mostly starts with if, unless or either, and a paren
 // with a function's call: flagged for their plain ways, they are called by
-// them here, with no call_plain between.
+// them here, with no call_plain between. `head` and `tail` are the block's
+// in `buf`, as the caller read them.
 template <bool PATHS>
-[[gnu::always_inline]] inline bool eval_block_front(const Cell* code, SeriesBuffer* buf) {
-    Cell* head = buf->head_cell() + code->w1;
-    Cell* tail = buf->tail_cell();
+[[gnu::always_inline]] inline bool eval_block_front_at(const Cell* code, SeriesBuffer* buf, Cell* head, Cell* tail) {
     const Cell* v;
     if (head < tail && cell::type(head) == TYPE_WORD && (v = bound_value(head))) [[likely]] {
         uint32_t vt = cell::type(v);
@@ -101,6 +100,10 @@ template <bool PATHS>
     }
     eval_block_other<PATHS>(code, buf, head, tail);
     return true;
+}
+template <bool PATHS>
+[[gnu::always_inline]] inline bool eval_block_front(const Cell* code, SeriesBuffer* buf) {
+    return eval_block_front_at<PATHS>(code, buf, buf->head_cell() + code->w1, buf->tail_cell());
 }
 template <bool PATHS>
 [[gnu::always_inline]] inline bool eval_block_front(const Cell* code) {

@@ -290,13 +290,14 @@ namespace {
 [[gnu::always_inline]] inline Cell* infix_chain(Cell* cursor, Cell* end, const Cell* code, Cell* left,
                                                 const Cell* op);
 
-// The paren at `head` as nested runs one that starts an expression of a
-// block's walk (its value pushed, no operator after it applied): for
-// eval_branch_paren's rarer parens, out of line, so that its own code
-// keeps fewer values live across its calls.
-[[gnu::noinline]] void eval_paren_other(const Cell* head) {
+// The paren `paren` as nested runs one that starts an expression of a
+// block's walk (its value pushed, no operator after it applied), its buffer
+// `buf`, `head` and `tail` as the caller read them: for eval_branch_paren's
+// rarer parens and the operators' paren operands, out of line, so that
+// their own code keeps fewer values live across its calls.
+[[gnu::noinline]] void eval_paren_other(const Cell* paren, SeriesBuffer* buf, Cell* head, Cell* tail) {
     stack::check_machine_stack();
-    eval_block_front<true>(head);
+    eval_block_front_at<true>(paren, buf, head, tail);
 }
 }  // namespace
 
@@ -340,7 +341,7 @@ void eval_branch_paren(const Cell* code, SeriesBuffer* buf, Cell* head, Cell* ta
         scope.frame.head = head;
         scope.frame.cursor = head;
     } else {
-        eval_paren_other(head);
+        eval_paren_other(head, pbuf, phead, ptail);
         if (pending) return;
     }
     const Cell* block_code = &scope.frame.code;
@@ -1085,18 +1086,18 @@ template <bool FLAGGED = false>
 // An operator's right operand that is a paren, at `rc`, as nested takes it;
 // one whose first value is a word has its call made in line, as a paren
 // that starts an expression of a block's walk has (eval_paren_other: out of
-// line, the operator's own code saves no more registers for it). Returns
-// the cursor after the paren, or at it when an exit is pending. (The
-// machine stack is checked before the paren's code frame is linked, so
-// that its overflow is reported at the operator's code: eval_paren_other
-// checks it first itself.)
+// line, the operator's own code saves no more registers for it; it reads
+// the paren's buffer, head and tail from here). Returns the cursor after
+// the paren, or at it when an exit is pending. (The machine stack is
+// checked before the paren's code frame is linked, so that its overflow is
+// reported at the operator's code: eval_paren_other checks it first itself.)
 [[gnu::always_inline]] inline Cell* paren_operand(Cell* rc) {
     SeriesBuffer* buf = node_table[rc->w2];
     Cell* head = buf->head_cell() + rc->w1;
     Cell* tail = buf->tail_cell();
     uint32_t t = head < tail ? cell::type(head) : TYPE_NULL;
     if (t == TYPE_WORD) {
-        eval_paren_other(rc);
+        eval_paren_other(rc, buf, head, tail);
     } else {
         stack::check_machine_stack();
         eval_block_other<true>(rc, buf, head, tail);
@@ -1216,10 +1217,11 @@ template <bool LEAN = false>
             Cell opw = *cursor;
             Cell fn = *op;
             mark_operator(&opw, left, left + 1);
-            // (Without a word's value, the operand is a paren or a path.)
+            // (Without a word's value, the operand is a paren or a path:
+            // past paren_operand, a path unless LEAN.)
             if (v) cursor = right_operand<true>(rc, end, code, v);
             else if (!LEAN && rt == TYPE_PAREN) cursor = paren_operand(rc);
-            else cursor = nested(rc, end, code, true);
+            else cursor = nested<false, !LEAN>(rc, end, code, true);
             return !pending && operator_done<true>(&fn, &opw, left, sub, fast_op_kind(&fn));
         }
         if (LEAN && rt == TYPE_INTEGER) {
