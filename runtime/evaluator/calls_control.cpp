@@ -598,20 +598,6 @@ enum class IfFront { GENERAL, CHAIN, NOT_TAKEN, TAKEN };
     return false;
 }
 
-// A value taken as it is in a taken branch of quick_branch's, as
-// simple_branch takes it: a literal (unset only with UNSET, as a branch's
-// one value), or the value of a word, the running function's or global,
-// when it is plain; else null, the branch left to simple_branch.
-template <bool UNSET>
-[[gnu::always_inline]] inline const Cell* quick_operand(const Cell* c, const Cell* top) {
-    uint32_t t = cell::type(c);
-    if (t == TYPE_WORD) {
-        const Cell* v = nullptr;
-        if (!near_value<true>(c, top, v) || !v || !is_plain_value(cell::type(v))) return nullptr;
-        return v;
-    }
-    return is_literal(t) && (UNSET || t != TYPE_UNSET) ? c : nullptr;
-}
 // An integer operand of a taken branch's one operator, as simple_assignment
 // takes it: a literal integer, or the value of a word, the running
 // function's or global, when it is one; else null.
@@ -657,15 +643,19 @@ template <bool UNSET>
         const Cell* b = integer_operand(head + 3, base);
         if (!b) return false;
         combine_integers(kind, base, cell::get_int(a), cell::get_int(b));
-    } else if (size == sizeof(Cell)) {
-        const Cell* v = quick_operand<true>(head, base);
-        if (!v) return false;
-        *base = *v;
-        return true;
     } else {
+        // One value, or one assignment of a value, as simple_branch takes
+        // them (a word not near leaves the branch to it, whatever `far`).
+        bool far;
+        if (size == sizeof(Cell)) {
+            const Cell* v = branch_operand<true>(head, base, far);
+            if (!v) return false;
+            *base = *v;
+            return true;
+        }
         const Cell* v = nullptr;
         if (size != 2 * sizeof(Cell) || cell::type(head) != TYPE_SET_WORD ||
-            !(v = quick_operand<false>(head + 1, base)))
+            !(v = branch_operand<true>(head + 1, base, far)) || cell::type(v) == TYPE_UNSET)
             return false;
         *base = *v;
     }
@@ -717,11 +707,10 @@ template <bool UNSET>
 // after it, once if_front has found it taken and quick_branch has left it,
 // `next` as the front left it: simple_branch's, else run in the frame
 // (control_named_framed), or gone the general way when simple_branch
-// leaves its words to it. (The
-// arguments are the front's, in the same registers: noipa keeps GCC from
-// reordering them. The calls out are jumps: written out here, not in a
-// function in line that both takers share, through whose value GCC makes
-// them calls.)
+// leaves its words to it. (The arguments are the front's, in the same
+// registers: noipa keeps GCC from reordering them. The calls out are
+// jumps: written out here, not in a function in line that both takers
+// share, through whose value GCC makes them calls.)
 [[gnu::noipa, gnu::flatten]] WalkStep control_named_branch(const Cell* fn, Cell* cursor, Cell* end,
                                                            const Cell* code, const Cell* next) {
     Cell* base = stack::top;
