@@ -86,6 +86,9 @@ inline void copy_halves(const Cell* src, Cell* dst) {
     uint64_t low, high;
     std::memcpy(&low, src, sizeof low);
     std::memcpy(&high, reinterpret_cast<const char*>(src) + 8, sizeof high);
+    // (Kept in general registers: GCC would otherwise join the halves into
+    // one 16-byte copy again.)
+    asm("" : "+r"(low), "+r"(high));
     std::memcpy(dst, &low, sizeof low);
     std::memcpy(reinterpret_cast<char*>(dst) + 8, &high, sizeof high);
 }

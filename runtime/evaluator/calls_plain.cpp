@@ -191,6 +191,9 @@ template <bool GENERAL>
 [[gnu::always_inline]] inline Cell* function_call(const Cell* fn_in, Cell* cursor, Cell* end, const Cell* code,
                                                   bool sub, const Cell* name) {
     Cell fn = *fn_in;
+    // (The more block is found from the caller's cell, not the copy: a load
+    // of one field of a copy just stored waits for the store.)
+    const Cell* more = more_of(fn_in);
     // With room for the function's cell and for the frame's result cell
     // above it, push and mark need no checks of their own (GCC drops the
     // mark's); else they meet the full stack one after the other, as they
@@ -206,7 +209,6 @@ template <bool GENERAL>
         stack::push(&fn);
         stack::mark_interp_func(name);
     }
-    const Cell* more = more_of(&fn);
     Cell body = more[0];
     bool stop = false;
     if (GENERAL) {
@@ -410,7 +412,7 @@ template <bool PLAIN>
     if (!PLAIN && t == TYPE_ROUTINE) return nullptr;
     // (A flagged function's list is built: it is pushed with its frame.)
     if (!PLAIN) stack::push(&fn);  // kept alive while its list may be built
-    const Cell* more = more_of(&fn);
+    const Cell* more = more_of(fn_in);  // (not the copy: see function_call)
     Cell body = more[0];  // a function's, read before the list may be built
     SeriesBuffer* lb = series::buffer_of(PLAIN ? more[1].w2 : arg_list(&fn, more));
     const Cell* descs = lb->head_cell();
@@ -455,7 +457,11 @@ template <bool PLAIN>
     // arguments. They mostly come in the spec's order, written as there: the
     // descriptor after the previous refinement's arguments is tried first
     // (names in a spec are distinct, so an equal id is the only match).
+    // While they do, no refinement can come twice, and its slot is not read
+    // back for the test: a load of part of a cell just written whole (by
+    // push_rest) waits for the write.
     const Cell* guess = descs + descs->w2;
+    bool ordered = true;
     for (const Cell* item = name_pos + 1; item < path_tail; ++item) {
         // The arguments' code may have changed the path's items since they
         // were checked.
@@ -468,6 +474,7 @@ template <bool PLAIN>
         if (r >= descs_tail || cell::type(r) != TYPE_REFINEMENT || r->w2 != sym) [[unlikely]] {
             // Out of the spec's order: the word's binding from an earlier
             // call names it, else it is looked for.
+            ordered = false;
             r = native ? nullptr : bound_refinement(item, fn.w1, descs, static_cast<uint32_t>(descs_tail - descs));
             if (!r) {
                 int32_t at = refinement_at(descs, static_cast<int32_t>(descs_tail - descs), sym);
@@ -481,9 +488,10 @@ template <bool PLAIN>
         uint32_t slot = r->w3;
         if (PLAIN) bind_refinement_word(item, fn.w1, slot);
         else if (!native) bind_refinement(item, &fn, slot);
-        record_refinement(native, slot, true, refs, argc, base, path);
-        // The refinement's flag, then its arguments (a function's).
         Cell* dst = base + slot;
+        if (ordered && !native) set_logic(dst, true);
+        else record_refinement(native, slot, true, refs, argc, base, path);
+        // The refinement's flag, then its arguments (a function's).
         for (guess = r + 1; guess < descs_tail; ++guess) {
             const Cell* d = guess;
             if (cell::type(d) != TYPE_TYPESET || kind_of(d) == ARG_RETURN) break;
