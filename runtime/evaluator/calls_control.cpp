@@ -642,6 +642,16 @@ enum class IfFront { GENERAL, CHAIN, NOT_TAKEN, TAKEN };
         if (!a) return false;
         const Cell* b = integer_operand(head + 3, base);
         if (!b) return false;
+        int32_t r;
+        if (integer_result(kind, cell::get_int(a), cell::get_int(b), r)) [[likely]] {
+            // (Both written whole: the word's value is mostly read whole next.)
+            __m128i v = whole_integer(r);
+            store_whole(base, v);
+            Cell* target = head->w1 == stack::running_ctx ? running_slot(head, base) : in_place_target(head, base);
+            if (!target) return false;
+            store_whole(target, v);
+            return true;
+        }
         combine_integers(kind, base, cell::get_int(a), cell::get_int(b));
     } else {
         // One value, or one assignment of a value, as simple_branch takes

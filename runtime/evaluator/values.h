@@ -1,6 +1,7 @@
 // Reading word values on the interpreter's hot paths.
 #pragma once
 #include <iterator>
+#include <emmintrin.h>
 
 #include "runtime/actions.h"
 #include "runtime/cell.h"
@@ -263,6 +264,21 @@ inline void compare_integers(int kind, Cell* left, int64_t a, int64_t b) {
     int64_t a = a32, b = b32;
     set_float(left, static_cast<double>(kind == FAST_ADD ? a + b : kind == FAST_SUB ? a - b : a * b));
 }
+// The integer result of add, subtract or multiply (`kind`) of a and b in
+// `r`; false for another operator or an overflow (combine_integers then).
+[[gnu::always_inline]] inline bool integer_result(int kind, int32_t a, int32_t b, int32_t& r) {
+    if (kind == FAST_ADD) return !__builtin_add_overflow(a, b, &r);
+    if (kind == FAST_SUB) return !__builtin_sub_overflow(a, b, &r);
+    if (kind == FAST_MUL) return !__builtin_mul_overflow(a, b, &r);
+    return false;
+}
+// An integer cell made in one register, to be stored whole: a cell stored
+// in parts and soon copied whole makes the copy's load wait until the parts
+// reach the cache.
+inline __m128i whole_integer(int32_t i) {
+    return _mm_set_epi64x(static_cast<long long>(static_cast<uint32_t>(i)), TYPE_INTEGER);
+}
+inline void store_whole(Cell* c, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(c), v); }
 [[gnu::always_inline]] inline void combine_integers(int kind, Cell* left, int32_t b32) {
     combine_integers(kind, left, cell::get_int(left), b32);
 }
