@@ -130,7 +130,7 @@ template <int CONTROL>
     Cell fn = *fn_in;
     stack::mark_interp_native(name);
     SeriesBuffer* lb = series::buffer_of(arg_list(&fn));
-    const Cell* descs = lb->head_cell();
+    const Cell* descs = own_cells(lb);
     if (!(descs->w1 & PLAN_SIMPLE)) {
         cursor = eval_arguments_plain(&fn, cursor, end, code, name, false);
     } else {
@@ -149,7 +149,7 @@ template <int CONTROL>
 [[gnu::noinline]] bool plain_control_ready(const Cell* fn) {
     const Cell* more = more_of(fn);
     if (cell::type(more + 1) != TYPE_BLOCK) return false;
-    const Cell* descs = series::buffer_of(more[1].w2)->head_cell();
+    const Cell* descs = own_cells(node_table[more[1].w2]);
     constexpr uint32_t shape = PLAN_SIMPLE | PLAN_CONTROL | PLAN_ANY_CONDITION;
     if ((descs->w1 & shape) != shape) return false;
     // The cell the word holds: marking it changes no value's meaning.

@@ -2,6 +2,7 @@
 // summary, and the errors of argument fetching.
 #pragma once
 #include <array>
+#include <cassert>
 #include <cstdint>
 #include "runtime/actions_stack.h"
 #include "runtime/cell.h"
@@ -79,9 +80,18 @@ constexpr uint32_t PLAIN_NATIVE_ARGS = 4;
 inline uint32_t plan_first(const Cell* s) { return s->w1 & 0xFF; }
 inline uint32_t plan_count(const Cell* s) { return (s->w1 >> 8) & 0xFF; }
 
+// The cells of a block the runtime keeps for itself (a callable's more
+// block and descriptor list, a function's context): made at offset 0, grown
+// only at the tail and never cut at the head, so that they start right
+// after the buffer's header. A call reads them so, one load sooner than by
+// the buffer's head, on the chain of loads every call waits for.
+inline Cell* own_cells(SeriesBuffer* b) {
+    assert(b->head == 0);
+    return reinterpret_cast<Cell*>(b->data());
+}
 // A callable's more block: a function's body, then the descriptor list once
 // built.
-inline const Cell* more_of(const Cell* fn) { return series::buffer_of(fn->w3)->head_cell(); }
+inline const Cell* more_of(const Cell* fn) { return own_cells(node_table[fn->w3]); }
 // The argument descriptor list of a callable whose more block is `more`,
 // built on first use.
 inline Node arg_list(const Cell* fn, const Cell* more) {
@@ -231,7 +241,7 @@ template <bool PLAIN = false, bool FRONT = false>
     // be taken to change it. (A plain run walks the buffer read here:
     // nothing runs before the walk that could move it.)
     SeriesBuffer* const* nodes = node_table;
-    Cell* cc = nodes[ctx]->head_cell();
+    Cell* cc = own_cells(nodes[ctx]);
     SeriesBuffer* body_buf = PLAIN ? nodes[body->w2] : nullptr;
     CallFrame* frame = stack::top_frame();
     uint32_t kept = cc->w2;

@@ -128,7 +128,7 @@ template <bool PIN = false>
 [[gnu::always_inline]] inline Cell* fetch_native(const Cell* fn, Cell* cursor, Cell* end, const Cell* code,
                                                  const Cell* name, bool infix) {
     SeriesBuffer* lb = series::buffer_of(arg_list(fn));
-    const Cell* descs = lb->head_cell();
+    const Cell* descs = own_cells(lb);
     if (!(descs->w1 & PLAN_SIMPLE)) return eval_arguments_plain(fn, cursor, end, code, name, infix);
     if (int control = infix ? 0 : control_of(fn)) {
         // Descriptors are read by address while arguments are evaluated.
@@ -146,7 +146,7 @@ template <bool PIN = false>
 [[gnu::always_inline]] inline Cell* fetch_slots(const Cell* fn, const Cell* more, Cell* cursor, Cell* end,
                                                 const Cell* code, const Cell* name, bool infix, bool& stop) {
     SeriesBuffer* lb = series::buffer_of(arg_list(fn, more));
-    const Cell* descs = lb->head_cell();
+    const Cell* descs = own_cells(lb);
     if (!(descs->w1 & PLAN_SIMPLE)) {
         cursor = eval_arguments_plain(fn, cursor, end, code, name, infix);
         stop = pending != 0;
@@ -219,7 +219,7 @@ template <bool GENERAL>
         // The list is built, its summary simple. Its buffer is pinned only
         // while an argument's code runs: nothing else here can move it.
         SeriesBuffer* lb = series::buffer_of(more[1].w2);
-        const Cell* descs = lb->head_cell();
+        const Cell* descs = own_cells(lb);
         cursor = fetch_flagged<true>(&fn, descs, lb, cursor, end, code, name, stop);
         if (stop) return cursor;
         if (fn.header & FLAG_PLAIN_REST) push_rest(descs, lb->tail_cell());
@@ -290,7 +290,7 @@ PLAIN_CALL Cell* call_native_plain(const Cell* fn_in, Cell* cursor, Cell* end, c
         [[likely]] {
         stack::mark_frame_unchecked(name->w2, name->w1, FRAME_INTERP_NATIVE);
         SeriesBuffer* lb = series::buffer_of(more_of(&fn)[1].w2);
-        const Cell* descs = lb->head_cell();
+        const Cell* descs = own_cells(lb);
         // The flag's list has its leading arguments right after the summary.
         const Cell* first = descs + 1;
         uint32_t n = plan_count(descs);
@@ -415,7 +415,7 @@ template <bool PLAIN>
     const Cell* more = more_of(fn_in);  // (not the copy: see function_call)
     Cell body = more[0];  // a function's, read before the list may be built
     SeriesBuffer* lb = series::buffer_of(PLAIN ? more[1].w2 : arg_list(&fn, more));
-    const Cell* descs = lb->head_cell();
+    const Cell* descs = own_cells(lb);
     if (!PLAIN && !(descs->w1 & PLAN_SIMPLE)) {
         --stack::top;
         return nullptr;
