@@ -205,7 +205,7 @@ void call_body(const Cell* fn_in, const Cell* name);
 // stays: the frame ends next, or has ended already on the way out of an
 // exit or error.
 inline void end_body_run(Node ctx, uint32_t saved, Node outer_ctx, Cell* outer_values) {
-    context::context_cell(ctx)->w2 = saved;
+    own_cells(node_table[ctx])->w2 = saved;
     stack::running_ctx = outer_ctx;
     stack::running_values = outer_values;
 }
