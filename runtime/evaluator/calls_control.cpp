@@ -672,7 +672,7 @@ enum class IfFront { GENERAL, CHAIN, NOT_TAKEN, TAKEN };
     // (The set-word too is mostly the running function's.)
     Cell* target = head->w1 == stack::running_ctx ? running_slot(head, base) : in_place_target(head, base);
     if (!target) return false;
-    copy_halves(base, target);  // (an operator's result was written so)
+    *target = *base;
     return true;
 }
 
