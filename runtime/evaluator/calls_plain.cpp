@@ -592,30 +592,36 @@ namespace {
 }  // namespace
 
 // A path whose head word holds a callable is called here, its result
-// pushed; the rest goes to walk_path. `path` is the caller's copy of the
-// path, which stays as it is through the call: the call walks the path in
+// pushed; the rest goes to walk_path. `at` may be the path's cell in the
+// code: its head is looked up from there, then the call goes on with a copy
+// of it, which stays as it is through the call: the call walks the path in
 // the form it had when it began, that cell rooted and its buffer kept in
-// place while code can run. Everything it calls in this file but
-// call_path_other is put in line (flatten): GCC otherwise leaves the body's
-// run and the frame's end out of line in a function this size. noipa keeps
-// its arguments as they are, so that the calls to it are plain jumps.
-[[gnu::flatten, gnu::noipa]] Cell* call_sub_path(const Cell* path, Cell* cursor, Cell* end, const Cell* code) {
+// place while code can run. (The lookup reads `at` rather than the copy: a
+// load of a field of a copy just stored waits for the store, at the start
+// of the chain of loads the call waits for.) Everything it calls in this
+// file but call_path_other is put in line (flatten): GCC otherwise leaves
+// the body's run and the frame's end out of line in a function this size.
+// noipa keeps its arguments as they are, so that the calls to it are plain
+// jumps.
+[[gnu::flatten, gnu::noipa]] Cell* call_sub_path(const Cell* at, Cell* cursor, Cell* end, const Cell* code) {
     const Cell* head;
     const Cell* fn_value;
+    SeriesBuffer* pb;
     {
         // (The index is within the series: no clamping.)
-        SeriesBuffer* b = series::buffer_of(path);
-        head = b->head_cell() + path->w1;
-        if (head >= b->tail_cell() || cell::type(head) != TYPE_WORD || !(fn_value = bound_value(head)) ||
-            !is_callable(cell::type(fn_value))) [[unlikely]]
-            return walk_sub_path(path, cursor, end, code);
+        pb = node_table[at->w2];
+        head = pb->head_cell() + at->w1;
     }
+    Cell copy = *at;
+    const Cell* path = &copy;
+    if (head >= pb->tail_cell() || cell::type(head) != TYPE_WORD || !(fn_value = bound_value(head)) ||
+        !is_callable(cell::type(fn_value))) [[unlikely]]
+        return walk_sub_path(path, cursor, end, code);
     // Flagged functions, the commonest, compiled apart. (Control natives
     // take the same flag bit: the type is tested with it.) Their call ends
     // the way end_path_call would end it: untraced here, it stays so through
     // the call, for tracing only begins and ends within a native's run.
     // A path with other items than words goes the general way.
-    SeriesBuffer* pb = series::buffer_of(path);
     const Cell* path_tail = pb->tail_cell();
     if (is_flagged_function(fn_value) && words_from(head + 1, path_tail)) [[likely]]
         return call_refined<true>(fn_value, cursor, end, code, path, head, pb, path_tail);

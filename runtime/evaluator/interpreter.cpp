@@ -250,9 +250,9 @@ template <bool FRONT = false, bool PATH = false>
         }
         ++cursor;
     } else {
-        // eval_path's own way for a path neither set nor get, untraced.
-        Cell path = *cursor;
-        cursor = call_sub_path(&path, cursor + 1, end, code);
+        // eval_path's own way for a path neither set nor get, untraced
+        // (it copies the path itself).
+        cursor = call_sub_path(cursor, cursor + 1, end, code);
         if (pending) return cursor;
     }
     if (prefix) return cursor;

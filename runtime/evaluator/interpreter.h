@@ -178,8 +178,9 @@ Cell* call_path(const Cell* fn, Cell* cursor, Cell* end, const Cell* code, const
 // a series, which the call's code could change): the call roots it while
 // code runs.
 Cell* call_named_path(const Cell* path, Cell* cursor, Cell* end, const Cell* code, bool sub, bool case_);
-// call_named_path(path, cursor, end, code, true, false).
-Cell* call_sub_path(const Cell* path, Cell* cursor, Cell* end, const Cell* code);
+// call_named_path(path, cursor, end, code, true, false), but `at` may be
+// the path's cell in its series: it is copied before any code runs.
+Cell* call_sub_path(const Cell* at, Cell* cursor, Cell* end, const Cell* code);
 // Evaluates a path, a get-path (get) or a set-path's assignment (set). A
 // path neither set nor get is a copy the caller keeps (as call_named_path).
 Cell* eval_path(const Cell* path, Cell* cursor, Cell* end, const Cell* code, bool set, bool get, bool sub,
