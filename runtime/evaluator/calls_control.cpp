@@ -610,6 +610,12 @@ enum class IfFront { GENERAL, CHAIN, NOT_TAKEN, TAKEN };
     return cell::type(c) == TYPE_INTEGER ? c : nullptr;
 }
 
+// The cell a taken branch's set-word at `head` sets in place (mostly the
+// running function's), or null; `base` is the stack's top.
+[[gnu::always_inline]] inline Cell* branch_target(const Cell* head, Cell* base) {
+    return head->w1 == stack::running_ctx ? running_slot(head, base) : in_place_target(head, base);
+}
+
 // simple_branch for the taken branch `taken` of an if whose condition lies
 // at `base`, the stack's top, in its commonest shapes: one value (`[n]`),
 // one assignment of a value (`[n: 0]`) or of one operator's result (`[x: x
@@ -647,7 +653,7 @@ enum class IfFront { GENERAL, CHAIN, NOT_TAKEN, TAKEN };
             // (Both written whole: the word's value is mostly read whole next.)
             __m128i v = whole_integer(r);
             store_whole(base, v);
-            Cell* target = head->w1 == stack::running_ctx ? running_slot(head, base) : in_place_target(head, base);
+            Cell* target = branch_target(head, base);
             if (!target) return false;
             store_whole(target, v);
             return true;
@@ -669,8 +675,7 @@ enum class IfFront { GENERAL, CHAIN, NOT_TAKEN, TAKEN };
             return false;
         *base = *v;
     }
-    // (The set-word too is mostly the running function's.)
-    Cell* target = head->w1 == stack::running_ctx ? running_slot(head, base) : in_place_target(head, base);
+    Cell* target = branch_target(head, base);
     if (!target) return false;
     *target = *base;
     return true;

@@ -454,9 +454,10 @@ template <bool PLAIN>
     else if (!PLAIN || (fn.header & FLAG_PLAIN_REST)) push_rest(descs, descs_tail);
     int32_t argc = static_cast<int32_t>(stack::top - base);
     // The refinements in the order the path gives them, each followed by its
-    // arguments. They mostly come in the spec's order, written as there: the
-    // descriptor after the previous refinement's arguments is tried first
-    // (names in a spec are distinct, so an equal id is the only match).
+    // arguments. They mostly come in the order the function declares them,
+    // written as there: the descriptor after the previous refinement's
+    // arguments is tried first (a function's names are distinct, so an
+    // equal id is the only match).
     // While they do, no refinement can come twice, and its slot is not read
     // back for the test: a load of part of a cell just written whole (by
     // push_rest) waits for the write.
@@ -472,7 +473,7 @@ template <bool PLAIN>
         uint32_t sym = item->w2;
         const Cell* r = guess;
         if (r >= descs_tail || cell::type(r) != TYPE_REFINEMENT || r->w2 != sym) [[unlikely]] {
-            // Out of the spec's order: the word's binding from an earlier
+            // Out of the declared order: the word's binding from an earlier
             // call names it, else it is looked for.
             ordered = false;
             r = native ? nullptr : bound_refinement(item, fn.w1, descs, static_cast<uint32_t>(descs_tail - descs));
