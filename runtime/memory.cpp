@@ -1,6 +1,7 @@
 // Frames, nodes and series buffers.
 #include "runtime/memory.h"
 #include <sys/mman.h>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include "runtime/collector.h"
@@ -196,7 +197,7 @@ SeriesFrame* new_series_frame(uint64_t request) {
 SeriesBuffer* alloc_buffer(uint64_t count, uint32_t unit, int64_t offset) {
     MemoryRecord& m = memory_record;
     // Sizes are computed in 64 bits and must fit the 32-bit size field.
-    if (unit != 0 && count > (uint64_t{UINT32_MAX} / unit)) no_memory();
+    if (count > max_bytes(unit) / (unit ? unit : 1)) no_memory();
     uint64_t size = round_up(count * unit, 16);
     uint64_t total = size + BUFFER_OVERHEAD;
     if (size > UINT32_MAX - 16) no_memory();
@@ -383,7 +384,7 @@ Node alloc_bytes_filled(uint64_t n, uint8_t byte) {
 }
 
 Node alloc_fixed(uint64_t count, uint32_t unit, uint64_t offset) {
-    if (unit != 0 && count > (uint64_t{UINT32_MAX} / unit)) fire(ERR_INTERNAL, "no-memory");
+    if (count > memory::max_bytes(unit) / (unit ? unit : 1)) fire(ERR_INTERNAL, "no-memory");
     uint64_t size = memory::round_up(count * unit, 16);
     if (size > UINT32_MAX - 16) fire(ERR_INTERNAL, "no-memory");
     auto* buf = static_cast<SeriesBuffer*>(sys::alloc(size + sizeof(SeriesBuffer)));
@@ -398,9 +399,12 @@ Node alloc_fixed(uint64_t count, uint32_t unit, uint64_t offset) {
 }
 
 SeriesBuffer* expand(SeriesBuffer* buf, uint64_t new_size) {
-    if (new_size == 0) new_size = uint64_t{buf->size} * 2;
-    if (new_size == 0) fire(ERR_INTERNAL, "no-memory");
     uint32_t unit = buf->unit();
+    if (new_size == 0) {
+        // Doubling stops at the largest data area; a full one cannot grow.
+        new_size = std::min(uint64_t{buf->size} * 2, memory::max_bytes(unit));
+        if (new_size <= buf->size) fire(ERR_INTERNAL, "no-memory");
+    }
     // Round the units up so that the new data area never shrinks below new_size.
     SeriesBuffer* nb = memory::alloc_buffer((new_size + unit - 1) / unit, unit, 0);
     Node node = buf->node;
@@ -472,8 +476,11 @@ uint8_t* grow_tail(Node node, uint64_t n) {
     SeriesBuffer* buf = buffer_of(node);
     if (buf->tail + n > buf->size) {
         uint64_t need = uint64_t{buf->tail} + n;
+        uint64_t limit = memory::max_bytes(buf->unit());
+        if (need > limit) fire(ERR_INTERNAL, "no-memory");
         uint64_t new_size = buf->size < n ? 2 * n : uint64_t{buf->size} * 2;
         while (new_size < need) new_size *= 2;
+        new_size = std::min(new_size, limit);
         buf = expand_copy(buf, new_size);
     }
     uint8_t* old_tail = buf->tail_ptr();

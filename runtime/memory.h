@@ -112,6 +112,15 @@ extern SeriesBuffer** node_table;
 
 namespace memory {
 
+// The most elements a buffer may hold: every position of a series, up to
+// its tail's (one past its length), must be an integer!.
+constexpr uint64_t MAX_ELEMENTS = 0x7FFFFF00;
+// The largest data area a buffer of `unit`-byte elements may have: what the
+// 32-bit size field holds, or MAX_ELEMENTS elements.
+constexpr uint64_t max_bytes(uint32_t unit) {
+    return unit <= 1 ? MAX_ELEMENTS : (MAX_ELEMENTS * unit < 0xFFFFFF00 ? MAX_ELEMENTS * unit : 0xFFFFFF00);
+}
+
 void init();
 // Gives every frame back to the platform (clean-up).
 void free_all();

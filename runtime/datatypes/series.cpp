@@ -1,6 +1,7 @@
 // Series positions, navigation, pick and poke, clear, reflect and modify,
 // the shared helpers of the series actions, and the series! registration.
 #include "runtime/datatypes/series.h"
+#include <algorithm>
 #include <cstring>
 #include "runtime/actions.h"
 #include "runtime/datatypes/logic.h"
@@ -120,10 +121,10 @@ uint8_t* open_gap(Node node, int64_t pos, int64_t count, bool doubling) {
     uint32_t u = buf->unit();
     uint64_t add = static_cast<uint64_t>(count) * u;
     uint64_t need = uint64_t{buf->tail} - buf->head + add;
-    if (need > UINT32_MAX - 64) fire(ERR_INTERNAL, "no-memory");
+    uint64_t limit = memory::max_bytes(u);
+    if (need > limit) fire(ERR_INTERNAL, "no-memory");
     if (uint64_t{buf->head} + need > buf->size) {
-        uint64_t size = doubling ? need * 2 : need;
-        if (size > UINT32_MAX - 64) size = need;
+        uint64_t size = doubling ? std::min(need * 2, limit) : need;
         buf = expand_copy(buf, size);
     }
     uint8_t* at = buf->head_ptr() + pos * u;

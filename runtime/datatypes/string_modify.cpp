@@ -20,7 +20,6 @@ namespace zel::string {
 namespace {
 
 using support::is_any_block;
-using support::SIZE_LIMIT;
 
 uint32_t abs_len(const Cell* s) { return static_cast<uint32_t>(rs_abs_length_q(s)); }
 
@@ -76,13 +75,17 @@ uint32_t add_content(Cell* series, Cell* value, int32_t part, bool only) {
 }
 
 // Repeats the run of `count` code points at `start` until it stands `dup`
-// times, doubling the copied stretch each time.
+// times, doubling the copied stretch each time. When the repetitions cannot
+// fit, the run is taken off again before the error: the series stays as it was.
 void repeat_run(Cell* series, uint32_t start, uint32_t count, int32_t dup) {
     if (dup <= 1 || count == 0) return;
     SeriesBuffer* buf = series::buffer_of(series);
     uint32_t unit = unit_of(buf);
     uint64_t total = (uint64_t{count} * static_cast<uint64_t>(dup) + start) * unit;
-    if (total > SIZE_LIMIT) fire(ERR_INTERNAL, "no-memory");
+    if (total > memory::max_bytes(unit)) {
+        buf->tail = static_cast<uint32_t>(buf->head + uint64_t{start} * unit);
+        fire(ERR_INTERNAL, "no-memory");
+    }
     buf = reserve(buf, unit, total);
     buffer::repeat(buf->head_ptr() + uint64_t{start} * unit, static_cast<size_t>(dup), size_t{count} * unit);
     buf->tail = static_cast<uint32_t>(buf->head + total);

@@ -15,7 +15,6 @@
 namespace zel::string {
 
 using support::shift_of;
-using support::SIZE_LIMIT;
 
 namespace {
 
@@ -28,9 +27,9 @@ inline uint32_t wider_unit(uint32_t cp) { return cp <= 0xFFFF ? 2 : 4; }
 // twice the old size unless more is needed.
 SeriesBuffer* ensure_room(SeriesBuffer* buf, uint64_t bytes) {
     if (uint64_t{buf->head} + bytes <= buf->size) return buf;
-    if (bytes > SIZE_LIMIT) no_memory();
-    uint64_t want = std::max<uint64_t>(bytes, uint64_t{buf->size} * 2);
-    if (want > SIZE_LIMIT) want = SIZE_LIMIT;
+    uint64_t limit = memory::max_bytes(buf->unit());
+    if (bytes > limit) no_memory();
+    uint64_t want = std::min(std::max<uint64_t>(bytes, uint64_t{buf->size} * 2), limit);
     return series::expand_copy(buf, want);
 }
 
@@ -64,14 +63,15 @@ SeriesBuffer* widen(SeriesBuffer* buf, uint32_t from, uint32_t to) {
 SeriesBuffer* reserve(SeriesBuffer* buf, uint32_t unit, uint64_t bytes) {
     uint32_t from = unit_of(buf);
     uint32_t to = std::max(from, unit);
-    if (bytes > SIZE_LIMIT) no_memory();
+    uint64_t limit = memory::max_bytes(to);
+    if (bytes > limit) no_memory();
     if (uint64_t{buf->head} + bytes <= buf->size) return widen(buf, from, to);
     if (from == to || (buf->flags & SERIES_FIXED)) return ensure_room(widen(buf, from, to), bytes);
     // Widen while copying into the larger buffer: the abandoned buffer keeps
     // its bytes until the collector runs, and nothing here lets it run.
     SeriesBuffer* old = buf;
     uint64_t n = (old->tail - old->head) / from;
-    uint64_t want = std::min(std::max<uint64_t>(bytes, uint64_t{buf->size} * 2), SIZE_LIMIT);
+    uint64_t want = std::min(std::max<uint64_t>(bytes, uint64_t{buf->size} * 2), limit);
     want = std::max(want, n * to);
     SeriesBuffer* nb = series::expand(buf, want);
     const uint8_t* src = old->head_ptr();
@@ -175,7 +175,7 @@ bool is_family(uint32_t type) { return any_string(type); }
 
 Cell* make_in(Cell* cell, uint32_t n, uint32_t unit) {
     uint64_t room = std::max<uint64_t>(n, 1);
-    if (room * unit > SIZE_LIMIT) no_memory();
+    if (room * unit > memory::max_bytes(unit)) no_memory();
     return set_series(cell, TYPE_STRING, series::alloc_text(room, unit));
 }
 

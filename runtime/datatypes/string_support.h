@@ -6,9 +6,6 @@
 
 namespace zel::string::support {
 
-// The largest data area a text may ask for (the size fields are 32-bit).
-constexpr uint64_t SIZE_LIMIT = 0xFFFFFF00ull;
-
 // log2 of a text unit of 1, 2 or 4 bytes.
 inline uint32_t shift_of(uint32_t unit) { return unit == 1 ? 0 : (unit == 2 ? 1 : 2); }
 

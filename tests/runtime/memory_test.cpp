@@ -146,6 +146,11 @@ TEST_F(MemoryTest, OversizedRequestsRaiseNoMemory) {
     EXPECT_EQ(test::raised_id([] { series::alloc_cells(uint64_t{1} << 28); }), "no-memory");
     EXPECT_EQ(test::raised_id([] { series::alloc_text(uint64_t{3} << 30, 4); }), "no-memory");
     EXPECT_EQ(test::raised_id([] { series::alloc_fixed(uint64_t{1} << 32, 1, 0); }), "no-memory");
+    // Byte and text buffers stop where an integer! can no longer count their
+    // elements, though the size field would hold more.
+    EXPECT_EQ(test::raised_id([] { series::alloc_bytes(memory::MAX_ELEMENTS + 1); }), "no-memory");
+    EXPECT_EQ(test::raised_id([] { series::alloc_text(memory::MAX_ELEMENTS + 1, 2); }), "no-memory");
+    EXPECT_EQ(test::raised_id([] { series::alloc_fixed(memory::MAX_ELEMENTS + 1, 1, 0); }), "no-memory");
 }
 
 TEST_F(MemoryTest, NodeFramesAreReleasedWhenEmpty) {
