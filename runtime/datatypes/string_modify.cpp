@@ -75,26 +75,30 @@ uint32_t add_content(Cell* series, Cell* value, int32_t part, bool only) {
 }
 
 // Repeats the run of `count` code points at `start` until it stands `dup`
-// times, doubling the copied stretch each time. When the repetitions cannot
-// fit, the run is taken off again before the error: the series stays as it was.
+// times, doubling the copied stretch each time.
 void repeat_run(Cell* series, uint32_t start, uint32_t count, int32_t dup) {
     if (dup <= 1 || count == 0) return;
     SeriesBuffer* buf = series::buffer_of(series);
     uint32_t unit = unit_of(buf);
     uint64_t total = (uint64_t{count} * static_cast<uint64_t>(dup) + start) * unit;
-    if (total > memory::max_bytes(unit)) {
-        buf->tail = static_cast<uint32_t>(buf->head + uint64_t{start} * unit);
-        fire(ERR_INTERNAL, "no-memory");
-    }
+    if (total > memory::max_bytes(unit)) fire(ERR_INTERNAL, "no-memory");
     buf = reserve(buf, unit, total);
     buffer::repeat(buf->head_ptr() + uint64_t{start} * unit, static_cast<size_t>(dup), size_t{count} * unit);
     buf->tail = static_cast<uint32_t>(buf->head + total);
 }
 
 // Builds the content (and its repetitions) at the tail; answers its length.
+// When forming the value or repeating it fails midway, what was built is
+// taken off before the error goes on: the text stays as it was, with nothing
+// half-added at its tail.
 uint32_t build(Cell* series, Cell* value, int32_t part, bool only, int32_t dup) {
     uint32_t len0 = abs_len(series);
-    repeat_run(series, len0, add_content(series, value, part, only), dup);
+    try {
+        repeat_run(series, len0, add_content(series, value, part, only), dup);
+    } catch (...) {
+        truncate(series::buffer_of(series), len0);
+        throw;
+    }
     return abs_len(series) - len0;
 }
 
