@@ -31,6 +31,9 @@ int32_t literal(Cell* buffer, const char* text, int32_t part) {
 
 bool has_entry(uint32_t type, int32_t slot) {
     if (type == TYPE_NATIVE) return slot >= 1 && slot <= natives::TABLE_SIZE && natives::entry(slot);
+    // The generic compare's slot holds no stack entry: a call through it
+    // would hand the comparison the wrong arguments.
+    if (slot == ACT_COMPARE) return false;
     return slot >= 1 && slot <= ACTION_SLOTS && actions::stack_entry(static_cast<uint32_t>(slot));
 }
 
