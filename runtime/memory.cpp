@@ -197,7 +197,7 @@ SeriesFrame* new_series_frame(uint64_t request) {
 SeriesBuffer* alloc_buffer(uint64_t count, uint32_t unit, int64_t offset) {
     MemoryRecord& m = memory_record;
     // Sizes are computed in 64 bits and must fit the 32-bit size field.
-    if (count > max_bytes(unit) / (unit ? unit : 1)) no_memory();
+    if (count > max_count(unit)) no_memory();
     uint64_t size = round_up(count * unit, 16);
     uint64_t total = size + BUFFER_OVERHEAD;
     if (size > UINT32_MAX - 16) no_memory();
@@ -384,7 +384,7 @@ Node alloc_bytes_filled(uint64_t n, uint8_t byte) {
 }
 
 Node alloc_fixed(uint64_t count, uint32_t unit, uint64_t offset) {
-    if (count > memory::max_bytes(unit) / (unit ? unit : 1)) fire(ERR_INTERNAL, "no-memory");
+    if (count > memory::max_count(unit)) fire(ERR_INTERNAL, "no-memory");
     uint64_t size = memory::round_up(count * unit, 16);
     if (size > UINT32_MAX - 16) fire(ERR_INTERNAL, "no-memory");
     auto* buf = static_cast<SeriesBuffer*>(sys::alloc(size + sizeof(SeriesBuffer)));

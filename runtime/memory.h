@@ -118,8 +118,11 @@ constexpr uint64_t MAX_ELEMENTS = 0x7FFFFF00;
 // The largest data area a buffer of `unit`-byte elements may have: what the
 // 32-bit size field holds, or MAX_ELEMENTS elements.
 constexpr uint64_t max_bytes(uint32_t unit) {
-    return unit <= 1 ? MAX_ELEMENTS : (MAX_ELEMENTS * unit < 0xFFFFFF00 ? MAX_ELEMENTS * unit : 0xFFFFFF00);
+    uint64_t bytes = MAX_ELEMENTS * (unit ? unit : 1);
+    return bytes < 0xFFFFFF00 ? bytes : 0xFFFFFF00;
 }
+// The most units of `unit` bytes a buffer may be made with.
+constexpr uint64_t max_count(uint32_t unit) { return max_bytes(unit) / (unit ? unit : 1); }
 
 void init();
 // Gives every frame back to the platform (clean-up).

@@ -80,8 +80,9 @@ void repeat_run(Cell* series, uint32_t start, uint32_t count, int32_t dup) {
     if (dup <= 1 || count == 0) return;
     SeriesBuffer* buf = series::buffer_of(series);
     uint32_t unit = unit_of(buf);
+    // (No overflow: count and dup are below 2^31, unit at most 4. reserve
+    // refuses a total beyond the largest data area.)
     uint64_t total = (uint64_t{count} * static_cast<uint64_t>(dup) + start) * unit;
-    if (total > memory::max_bytes(unit)) fire(ERR_INTERNAL, "no-memory");
     buf = reserve(buf, unit, total);
     buffer::repeat(buf->head_ptr() + uint64_t{start} * unit, static_cast<size_t>(dup), size_t{count} * unit);
     buf->tail = static_cast<uint32_t>(buf->head + total);
